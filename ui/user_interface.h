@@ -1,0 +1,34 @@
+// What the extraction needs of the user interface: the progress display, the overwrite
+// prompt and message boxes. The Win32 build shows the progress window, the native build a
+// terminal line; tests put a fake in place.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class OverwriteAnswer { Yes, No, Cancel };
+
+// Message box styles used by the archive handling (the Win32 values).
+constexpr unsigned kMessageExclamation = 0x30;  // MB_ICONEXCLAMATION | MB_OK
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  // Creates and shows the progress window (or its terminal counterpart).
+  virtual void OpenProgress() = 0;
+  virtual void CloseProgress() = 0;
+  // Shows path and percentage, then lets the user act (drains the message queue); a click on
+  // "Abbruch" sets CancelRequested.
+  virtual void UpdateProgress(const std::string& path, int32_t done, int32_t total) = 0;
+  virtual OverwriteAnswer AskOverwrite(const std::string& path) = 0;
+  // An owner-less message box: "This is not a valid archive" / "Archive read error", ...
+  virtual void ShowMessage(const std::string& text, const std::string& caption, unsigned style) = 0;
+};
+
+UserInterface& PlatformUserInterface();  // from ui/win32 or ui/posix
+UserInterface& CurrentUserInterface();
+void SetCurrentUserInterface(UserInterface* ui);  // nullptr restores the platform's
+
+// Shared run state of one extraction run (single-threaded; see the run sequence).
+extern bool CancelRequested;     // set by "Abbruch" and the Cancel answer of the prompt
+extern bool FullRepaintPending;  // the first progress update repaints the whole window
