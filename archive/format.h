@@ -1,0 +1,68 @@
+// The archive container, shared by the stub's reader and the builder's writer.
+//
+//   program file
+//   +----------------------+  offset 0
+//   | stub image           |
+//   +----------------------+  archive offset (nine decimal digits carried by the stub)
+//   | 01                   |  start of list
+//   | entry 0              |  six values, see below
+//   | ...                  |
+//   | entry n-1            |  always the configuration member
+//   | 00                   |  end of list
+//   +----------------------+  DataStart = position right after the 00
+//   | data area            |  member k's stream: stored-size bytes at DataStart + offset
+//   +----------------------+  (the builder writes them in entry order, without gaps)
+//
+//   entry:  name           06 len8 bytes...  | 0C len32 bytes...
+//           unpacked size  integer
+//           stored size    integer
+//           offset         integer (from DataStart)
+//           attributes     integer (Win32 attribute bits)
+//           date/time      05 + 10 bytes (x87 extended) | integer (whole days)
+//
+//   integer: 02 int8 | 03 int16 | 04 int32, little-endian, signed; the builder uses the
+//            smallest tag whose range holds the value.
+//   x87 extended, little-endian: 8 bytes significand with explicit integer bit, then
+//            2 bytes: bit 15 sign, bits 0-14 exponent biased by 16383.
+//   date/time: days since 1899-12-30, the fraction being the time of day, local time.
+//
+// Names are 8-bit text with "\" separators, without terminator.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint8_t kTagListEnd = 0;
+constexpr uint8_t kTagListStart = 1;
+constexpr uint8_t kTagInt8 = 2;
+constexpr uint8_t kTagInt16 = 3;
+constexpr uint8_t kTagInt32 = 4;
+constexpr uint8_t kTagExtended = 5;
+constexpr uint8_t kTagString = 6;
+constexpr uint8_t kTagLongString = 12;
+
+constexpr int kExtendedSize = 10;
+constexpr int kMaxShortStringLength = 255;
+
+// Fields of an entry line (1-based, as EntryField counts them). The order differs from the
+// order of the values in the directory.
+constexpr char kEntrySeparator[] = "\t";
+constexpr int kFieldName = 1;
+constexpr int kFieldUnpackedSize = 2;
+constexpr int kFieldStoredSize = 3;
+constexpr int kFieldAttributes = 4;
+constexpr int kFieldDateTime = 5;
+constexpr int kFieldOffset = 6;
+
+constexpr char kInvalidArchiveText[] = "This is not a valid archive";
+constexpr char kArchiveReadErrorCaption[] = "Archive read error";
+
+// The configuration member (the last entry) and the delete list beside the members.
+constexpr char kConfigSection[] = "KVTR Configuration";
+constexpr char kConfigMemberName[] = "$k$v$t$r.cnf";
+constexpr char kDeleteListName[] = "$d$e$l$.lst";
+
+// The 10-byte x87 extended layout, by hand so that neither side depends on the width of the
+// compiler's long double beyond its range. Infinities and NaNs round-trip; values that the
+// host's long double cannot hold saturate or flush to zero.
+void EncodeExtended(long double value, uint8_t bytes[kExtendedSize]);
+long double DecodeExtended(const uint8_t bytes[kExtendedSize]);
