@@ -1,5 +1,10 @@
 // Failure classes. Every failure of this program is a C++ exception derived from Exception,
 // carrying a message text; the class name is what the top-level error report shows.
+//
+// Character set of the messages: the German texts of the host services are held in the
+// Windows-1252 code page (e.g. "\xFC" for u-umlaut), because that is what MessageBoxA shows on
+// the Windows build. Message() therefore returns Windows-1252 bytes on every build; the POSIX
+// layer converts to UTF-8 only where it prints (Cp1252ToUtf8, used by the error report).
 #pragma once
 
 #include <exception>
@@ -7,12 +12,16 @@
 
 class Exception : public std::exception {
  public:
+  // Records the caller's code address as the point where the failure was raised.
   explicit Exception(std::string message);
   const std::string& Message() const { return message_; }
   // The code address at which the failure was raised, for the top-level error report.
   const void* Address() const { return address_; }
   virtual const char* ClassName() const { return "Exception"; }
   const char* what() const noexcept override { return message_.c_str(); }
+
+ protected:
+  Exception(std::string message, const void* address);
 
  private:
   std::string message_;
@@ -32,6 +41,12 @@ SFX_DECLARE_EXCEPTION(EInvalidOp, Exception);
 SFX_DECLARE_EXCEPTION(EZeroDivide, Exception);
 SFX_DECLARE_EXCEPTION(EOverflow, Exception);
 
+// The fixed messages of the floating-point and memory failures.
+extern const char kInvalidOpMessage[];    // "Fehler bei Gleitkomma-Operation"
+extern const char kZeroDivideMessage[];   // "Gleitkommadivision durch Null"
+extern const char kOverflowMessage[];     // "Überlauf bei Gleitkomma-Operation"
+extern const char kOutOfMemoryMessage[];  // "Speicher reicht nicht aus"
+
 // An input/output failure of the text-file services. The message follows from the code:
 // 2, 3, 4, 5, 100, 101 and 106 have texts of their own, any other code "I/O-Fehler %d".
 class EInOutError : public Exception {
@@ -47,4 +62,8 @@ class EInOutError : public Exception {
 
 // The text of the top-level error report for a failure that nothing caught:
 // "Exception %s im Modul %s bei %p.\n%s%s", cut to the 255 characters its buffer holds.
+// moduleFileName may be the program's whole path; only its file-name part is shown.
 std::string ErrorReportText(const Exception& failure, const std::string& moduleFileName);
+
+// Windows-1252 to UTF-8, for printing the messages on a UTF-8 terminal.
+std::string Cp1252ToUtf8(const std::string& text);
