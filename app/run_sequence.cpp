@@ -1,0 +1,53 @@
+#include "app/run_sequence.h"
+
+#include <new>
+
+#include "app/placeholders.h"
+#include "app/program_path.h"
+#include "host/exceptions.h"
+#include "host/files.h"
+#include "host/launch.h"
+#include "host/paths.h"
+#include "host/platform.h"
+#include "ui/user_interface.h"
+
+// Until the archive module publishes its header.
+std::string ExtractArchive(const std::string& targetDirectory);
+
+namespace {
+
+const char kDeleteListPath[] = "<TD>$d$e$l$.lst";
+
+void StartProgram(const std::string& command, const std::string& targetDirectory) {
+  const std::string commandLine =
+      QuoteProgramPath(ExpandPlaceholders(command), WithBackslash(targetDirectory), FileIsPresent);
+  // Whether the program could be started changes nothing: the clean-up runs either way.
+  LaunchCommand(commandLine, /*hidden=*/false, /*wait=*/true);
+}
+
+void RunSequence() {
+  InitHostServices();
+  UserInterface& ui = CurrentUserInterface();
+  ui.OpenProgress();
+  const std::string targetDirectory = TempDirectory();
+  const std::string command = ExtractArchive(targetDirectory);
+  ui.CloseProgress();
+  // An empty command (damaged archive, cancel, no `Executable`) leaves every unpacked file and
+  // the list in place.
+  if (command.empty()) return;
+  StartProgram(command, targetDirectory);
+  RemoveListedFiles(ExpandPlaceholders(kDeleteListPath));
+}
+
+}  // namespace
+
+int RunSelfExtractor() {
+  try {
+    RunSequence();
+  } catch (const Exception& failure) {
+    ReportFatalError(failure);
+  } catch (const std::bad_alloc&) {
+    ReportFatalError(EOutOfMemory(kOutOfMemoryMessage));
+  }
+  return 0;
+}

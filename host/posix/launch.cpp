@@ -1,0 +1,87 @@
+#include "host/launch.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "host/platform.h"
+
+extern char** environ;
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Win32 attributes carry no execute permission, so an unpacked program arrives without one;
+// its owner is given it, as Windows would start the file as it stands.
+void AllowOwnerToRun(const std::string& program) {
+  struct stat status;
+  if (stat(program.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+  if (status.st_uid != geteuid() || (status.st_mode & S_IXUSR)) return;
+  chmod(program.c_str(), (status.st_mode & 07777) | S_IXUSR);
+}
+
+bool WaitForEnd(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// Blanks and tabs separate words outside quotes. "..." and '...' hold blanks; inside double
+// quotes \" stands for a quote. Any other backslash is kept, as it separates the folders of
+// an internal path. Nothing is expanded.
+std::vector<std::string> SplitCommandWords(const std::string& commandLine) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  char quote = 0;
+  for (size_t i = 0; i < commandLine.size(); ++i) {
+    const char c = commandLine[i];
+    if (quote == '"' && c == '\\' && i + 1 < commandLine.size() && commandLine[i + 1] == '"') {
+      word += '"';
+      ++i;
+    } else if (quote != 0) {
+      if (c == quote) {
+        quote = 0;
+      } else {
+        word += c;
+      }
+    } else if (IsBlank(c)) {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+      inWord = true;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
+}
+
+bool LaunchCommand(const std::string& commandLine, bool /*hidden*/, bool wait) {
+  std::vector<std::string> words = SplitCommandWords(commandLine);
+  if (words.empty()) return false;
+  for (std::string& word : words) word = NativePath(word);
+  AllowOwnerToRun(words[0]);
+
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(&word[0]);
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  // posix_spawn, not posix_spawnp: the program is a path, never looked up in PATH.
+  if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+  if (wait) WaitForEnd(child);
+  return true;
+}
