@@ -1,0 +1,23 @@
+// The configuration member: an INI file whose section "KVTR Configuration" holds Executable,
+// Parameters, UseDirs, OverWrite, Attributes and FileDate.
+#pragma once
+
+#include <string>
+
+// The value of `key` in `section` of the INI file `file`, or `defaultValue` when the key, the
+// section or the file is missing. Section and key match without regard to case; the value is
+// trimmed of surrounding blanks and at most 259 characters of it are seen. Each argument is
+// cut to 255 characters first. Win32: the system's private-profile reader; elsewhere a reader
+// of the same rules (ProfileValue).
+std::string ReadConfigValue(const std::string& section, const std::string& key,
+                            const std::string& defaultValue, const std::string& file);
+
+// The portable reader behind ReadConfigValue, on the file's content.
+std::string ProfileValue(const std::string& content, const std::string& section,
+                         const std::string& key, const std::string& defaultValue);
+
+// A policy flag: on unless the value is exactly "0".
+bool ConfigFlag(const std::string& value);
+
+constexpr int kConfigValueLimit = 259;  // characters of a value that are seen
+constexpr int kConfigArgumentLimit = 255;

@@ -1,0 +1,236 @@
+#include "archive/directory.h"
+
+#include <cmath>
+#include <cfloat>
+
+#include "archive/entry_list.h"
+#include "archive/format.h"
+#include "host/convert.h"
+#include "host/platform.h"
+#include "ui/user_interface.h"
+
+std::string ArchivePath;
+int32_t DataStart = 0;
+
+EArchiveFormat::EArchiveFormat(std::string detail)
+    : Exception(kInvalidArchiveText), detail_(std::move(detail)) {}
+
+namespace {
+
+constexpr int kSeekFromStart = 0;
+constexpr int kSeekFromCurrent = 1;
+constexpr int kSeekFromEnd = 2;
+
+void ReadExactly(FileHandle file, void* buffer, int32_t count, const char* what) {
+  if (ReadFileBytes(file, buffer, count) != count)
+    throw EArchiveFormat(std::string("file ends inside ") + what);
+}
+
+uint8_t ReadTag(FileHandle file) {
+  uint8_t tag = 0;
+  ReadExactly(file, &tag, 1, "a tag");
+  return tag;
+}
+
+std::string TagText(uint8_t tag) { return IntegerText(tag); }
+
+int32_t ReadIntegerPayload(FileHandle file, uint8_t tag) {
+  uint8_t bytes[4] = {0, 0, 0, 0};
+  switch (tag) {
+    case kTagInt8:
+      ReadExactly(file, bytes, 1, "an integer");
+      return static_cast<int8_t>(bytes[0]);
+    case kTagInt16:
+      ReadExactly(file, bytes, 2, "an integer");
+      return static_cast<int16_t>(bytes[0] | (bytes[1] << 8));
+    case kTagInt32:
+      ReadExactly(file, bytes, 4, "an integer");
+      return static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+                                  (static_cast<uint32_t>(bytes[2]) << 16) |
+                                  (static_cast<uint32_t>(bytes[3]) << 24));
+  }
+  throw EArchiveFormat("tag " + TagText(tag) + " where an integer belongs");
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Win32 drops trailing dots and blanks from a path component, so "..." or ".. " would walk
+// up a level there just as ".." does.
+bool IsParentComponent(const std::string& component) {
+  int dots = 0;
+  for (char c : component) {
+    if (c == '.')
+      ++dots;
+    else if (c != ' ')
+      return false;
+  }
+  return dots >= 2;
+}
+
+// The date travels to member extraction as text rounded to double; a value past double's
+// range would overflow there (the FPU's overflow trap), so it is a damaged directory here.
+std::string DateText(long double dateTime) {
+  if (std::isfinite(dateTime) && std::fabs(dateTime) > static_cast<long double>(DBL_MAX))
+    throw EArchiveFormat("date out of range");
+  return FloatText(static_cast<long double>(static_cast<double>(dateTime)));
+}
+
+struct TDirectoryEntry {
+  std::string name;
+  int32_t unpackedSize, storedSize, offset, attributes;
+  long double dateTime;
+};
+
+TDirectoryEntry ReadEntry(FileHandle file) {
+  TDirectoryEntry entry;
+  entry.name = ReadStringValue(file);
+  entry.unpackedSize = ReadIntegerValue(file);
+  entry.storedSize = ReadIntegerValue(file);
+  entry.offset = ReadIntegerValue(file);
+  entry.attributes = ReadIntegerValue(file);
+  entry.dateTime = ReadFloatValue(file);
+  return entry;
+}
+
+void CheckEntry(const TDirectoryEntry& entry) {
+  if (!IsSafeMemberName(entry.name)) throw EArchiveFormat("unsafe member name \"" + entry.name + "\"");
+  if (entry.unpackedSize < 0 || entry.storedSize < 0 || entry.offset < 0)
+    throw EArchiveFormat("negative size or offset for \"" + entry.name + "\"");
+}
+
+std::string EntryLine(const TDirectoryEntry& entry) {
+  const std::string tab = kEntrySeparator;
+  return entry.name + tab + IntegerText(entry.unpackedSize) + tab + IntegerText(entry.storedSize) +
+         tab + IntegerText(entry.attributes) + tab + DateText(entry.dateTime) + tab +
+         IntegerText(entry.offset);
+}
+
+// Every member's data must lie inside the file, so that extraction never reads past its end
+// or into a stream that the directory does not describe as the member's.
+void CheckDataRanges(FileHandle file) {
+  const int32_t fileSize = SeekFile(file, 0, kSeekFromEnd);
+  if (fileSize < 0) throw EArchiveFormat("file size unknown");
+  for (int i = 0; i < EntryCount(); ++i) {
+    const std::string line = GetEntry(i);
+    const int64_t stored = ParseInteger(EntryField(line, kEntrySeparator, kFieldStoredSize));
+    const int64_t offset = ParseInteger(EntryField(line, kEntrySeparator, kFieldOffset));
+    if (static_cast<int64_t>(DataStart) + offset + stored > fileSize)
+      throw EArchiveFormat("data of \"" + EntryField(line, kEntrySeparator, kFieldName) +
+                           "\" lies past the end of the file");
+  }
+}
+
+void ReadDirectoryBody(FileHandle file, int32_t offset) {
+  if (offset < 0 || SeekFile(file, offset, kSeekFromStart) != offset)
+    throw EArchiveFormat("archive offset " + IntegerText(offset) + " outside the file");
+  ExpectTag(file, kTagListStart);
+  while (!AtListEnd(file)) {
+    const TDirectoryEntry entry = ReadEntry(file);
+    CheckEntry(entry);
+    AddEntry(EntryLine(entry));
+  }
+  ExpectTag(file, kTagListEnd);
+  DataStart = SeekFile(file, 0, kSeekFromCurrent);
+  if (DataStart < 0) throw EArchiveFormat("position unknown");
+  CheckDataRanges(file);
+}
+
+}  // namespace
+
+void ExpectTag(FileHandle file, uint8_t tag) {
+  const uint8_t found = ReadTag(file);
+  if (found != tag) throw EArchiveFormat("tag " + TagText(found) + " where tag " + TagText(tag) + " belongs");
+}
+
+bool AtListEnd(FileHandle file) {
+  const uint8_t tag = ReadTag(file);
+  if (SeekFile(file, -1, kSeekFromCurrent) < 0) throw EArchiveFormat("cannot step back");
+  return tag == kTagListEnd;
+}
+
+int32_t ReadIntegerValue(FileHandle file) { return ReadIntegerPayload(file, ReadTag(file)); }
+
+long double ReadFloatValue(FileHandle file) {
+  const uint8_t tag = ReadTag(file);
+  if (tag != kTagExtended) {
+    if (SeekFile(file, -1, kSeekFromCurrent) < 0) throw EArchiveFormat("cannot step back");
+    return static_cast<long double>(ReadIntegerValue(file));
+  }
+  uint8_t bytes[kExtendedSize];
+  ReadExactly(file, bytes, kExtendedSize, "a float");
+  const long double value = DecodeExtended(bytes);
+  // An unnormal (exponent set, integer bit clear) is refused by the FPU as an invalid
+  // operand; a NaN of the proper form is taken as it stands.
+  const bool unnormal = (bytes[8] | (bytes[9] & 0x7F)) != 0 && (bytes[7] & 0x80) == 0;
+  if (unnormal) throw EArchiveFormat("unsupported float encoding");
+  return value;
+}
+
+std::string ReadStringValue(FileHandle file) {
+  const uint8_t tag = ReadTag(file);
+  uint32_t length = 0;
+  if (tag == kTagString) {
+    uint8_t byte = 0;
+    ReadExactly(file, &byte, 1, "a string length");
+    length = byte;
+  } else if (tag == kTagLongString) {
+    uint8_t bytes[4];
+    ReadExactly(file, bytes, 4, "a string length");
+    length = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  } else {
+    throw EArchiveFormat("tag " + TagText(tag) + " where a string belongs");
+  }
+  // The length is checked against what the file holds before any storage is taken for it.
+  const int32_t here = SeekFile(file, 0, kSeekFromCurrent);
+  const int32_t end = SeekFile(file, 0, kSeekFromEnd);
+  if (here < 0 || end < 0 || SeekFile(file, here, kSeekFromStart) != here ||
+      static_cast<int64_t>(length) > static_cast<int64_t>(end) - here)
+    throw EArchiveFormat("file ends inside a string");
+  std::string text(length, '\0');
+  if (length > 0) ReadExactly(file, &text[0], static_cast<int32_t>(length), "a string");
+  return text;
+}
+
+bool IsSafeMemberName(const std::string& name) {
+  for (char c : name)
+    if (static_cast<unsigned char>(c) < 32 || c == ':') return false;
+  // One leading "\" is dropped by extraction; whatever follows must not be rooted again.
+  const size_t afterRoot = !name.empty() && name[0] == '\\' ? 1 : 0;
+  if (name.size() > afterRoot && IsSeparator(name[afterRoot])) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = start;
+    while (end < name.size() && !IsSeparator(name[end])) ++end;
+    if (IsParentComponent(name.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+void LoadArchiveDirectory(const std::string& path, int32_t offset) {
+  ArchivePath = path;
+  const FileHandle file = OpenExistingFile(path, kModeReadShared);
+  if (file == kInvalidHandle) throw EArchiveFormat("cannot open " + path);
+  try {
+    ReadDirectoryBody(file, offset);
+  } catch (...) {
+    CloseFileHandle(file);
+    throw;
+  }
+  CloseFileHandle(file);
+}
+
+bool ReadArchiveDirectoryAt(const std::string& path, int32_t offset) {
+  try {
+    LoadArchiveDirectory(path, offset);
+    return true;
+  } catch (...) {  // every failure, memory exhaustion included, is a damaged archive here
+    CurrentUserInterface().ShowMessage(kInvalidArchiveText, kArchiveReadErrorCaption, kMessageExclamation);
+    return false;
+  }
+}
+
+bool ReadArchiveDirectory() {
+  const int32_t offset = ParseInteger(ArchiveOffsetText());
+  return ReadArchiveDirectoryAt(ModuleFileName(), offset);
+}

@@ -1,0 +1,52 @@
+// The directory reader: finds the archive behind the program's image and fills the entry list
+// (archive/entry_list.h) with one entry line per member. The container is laid out in
+// archive/format.h.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/exceptions.h"
+#include "host/files.h"
+
+// A directory that does not read back. The message is always "This is not a valid archive"
+// (what the user sees); the detail says what was wrong, for the builder's diagnostics.
+class EArchiveFormat : public Exception {
+ public:
+  explicit EArchiveFormat(std::string detail);
+  const std::string& Detail() const { return detail_; }
+
+ private:
+  std::string detail_;
+};
+
+// Set by the directory reader: the file holding the archive and the absolute position of its
+// data area.
+extern std::string ArchivePath;
+extern int32_t DataStart;
+
+// Value readers on an open file; each consumes what it reads and raises EArchiveFormat for a
+// tag not accepted in its place or a read that delivers fewer bytes than asked.
+void ExpectTag(FileHandle file, uint8_t tag);
+bool AtListEnd(FileHandle file);
+int32_t ReadIntegerValue(FileHandle file);
+long double ReadFloatValue(FileHandle file);
+std::string ReadStringValue(FileHandle file);
+
+// A stored name that stays below the target directory however it is written: no ".."
+// component, no ":", not rooted twice ("\\", "\/"), no character below 32. "/" counts as a
+// separator here because Win32 and the POSIX layer both treat it as one. An empty name passes.
+bool IsSafeMemberName(const std::string& name);
+
+// Reads the directory at `offset` of `path` into the entry list and checks it: every name is
+// safe, sizes and offsets are not negative, and every member's data lies inside the file.
+// Sets ArchivePath and DataStart. Raises EArchiveFormat; entries read before a failure stay.
+void LoadArchiveDirectory(const std::string& path, int32_t offset);
+
+// LoadArchiveDirectory reporting a failure with "This is not a valid archive" /
+// "Archive read error"; true on success.
+bool ReadArchiveDirectoryAt(const std::string& path, int32_t offset);
+
+// The program's own archive: the offset from its embedded digits (a conversion failure of
+// those propagates), the path from the module.
+bool ReadArchiveDirectory();

@@ -1,0 +1,112 @@
+#include "archive/extraction.h"
+
+#include "archive/config.h"
+#include "archive/directory.h"
+#include "archive/entry_list.h"
+#include "archive/format.h"
+#include "archive/member.h"
+#include "host/convert.h"
+#include "host/paths.h"
+#include "host/platform.h"
+#include "host/textfile.h"
+#include "lzh/lzh.h"
+#include "ui/user_interface.h"
+
+namespace {
+
+constexpr uint16_t kStreamBufferSize = 4096;
+
+struct TPolicies {
+  bool useDirs, overwrite, setAttributes, setDate;
+};
+
+std::string ConfigValue(const std::string& key, const std::string& configFile) {
+  return ReadConfigValue(kConfigSection, key, "", configFile);
+}
+
+std::string BuildCommand(const std::string& dirSep, const std::string& configFile) {
+  std::string command = ConfigValue("Executable", configFile);
+  if (!command.empty()) command = dirSep + command;
+  const std::string parameters = ConfigValue("Parameters", configFile);
+  if (!parameters.empty() && !command.empty()) command += " " + parameters;
+  return command;
+}
+
+TPolicies ReadPolicies(const std::string& configFile) {
+  TPolicies p;
+  p.useDirs = ConfigFlag(ConfigValue("UseDirs", configFile));
+  p.overwrite = ConfigFlag(ConfigValue("OverWrite", configFile));
+  p.setAttributes = ConfigFlag(ConfigValue("Attributes", configFile));
+  p.setDate = ConfigFlag(ConfigValue("FileDate", configFile));
+  return p;
+}
+
+int32_t StoredSizeTotal() {
+  int64_t total = 0;
+  for (int i = 0; i < EntryCount(); ++i)
+    total += ParseInteger(EntryField(GetEntry(i), kEntrySeparator, kFieldStoredSize));
+  return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
+}
+
+bool RunStopped() { return CancelRequested || ExtractionFailed; }
+
+// Members in directory order, the configuration member (the last) excepted. Only what was
+// written is listed, under the path it was written to, so the clean-up deletes exactly that.
+void ExtractMembers(const std::string& targetDirectory, const TPolicies& p, TextFile& deleteList) {
+  for (int i = 0; i < EntryCount() - 1 && !RunStopped(); ++i) {
+    const TMemberResult result =
+        ExtractMember(i, targetDirectory, p.useDirs, p.overwrite, p.setAttributes, p.setDate);
+    if (result.written) deleteList.WriteLine(result.target);
+  }
+}
+
+}  // namespace
+
+std::string ExtractArchiveAt(const std::string& archivePath, int32_t offset,
+                             const std::string& targetDirectory) {
+  CancelRequested = false;
+  ExtractionFailed = false;
+  FullRepaintPending = true;
+  std::string command;
+  ResetEntries();
+  if (!ReadArchiveDirectoryAt(archivePath, offset)) {
+    ClearEntries();
+    return command;
+  }
+  // The run needs at least the configuration member.
+  if (EntryCount() == 0) {
+    CurrentUserInterface().ShowMessage(kInvalidArchiveText, kArchiveReadErrorCaption, kMessageExclamation);
+    ClearEntries();
+    return command;
+  }
+  SetInputBufferSize(kStreamBufferSize);
+  SetOutputBufferSize(kStreamBufferSize);
+  LzhReadProc = ReadMemberBytes;
+  LzhWriteProc = WriteMemberBytes;
+  RunTotal = StoredSizeTotal();
+  RunBytesRead = 0;
+  if (!OpenArchiveData()) {
+    ClearEntries();
+    return command;
+  }
+  const std::string dirSep = WithBackslash(targetDirectory);
+  const std::string configFile =
+      ExtractMember(EntryCount() - 1, targetDirectory, false, true, false, false).target;
+  command = BuildCommand(dirSep, configFile);
+  const TPolicies policies = ReadPolicies(configFile);
+  RemoveFile(configFile);
+  TextFile deleteList;
+  deleteList.Create(dirSep + kDeleteListName);
+  ExtractMembers(targetDirectory, policies, deleteList);
+  deleteList.Close();
+  CloseArchiveData();
+  ClearEntries();
+  if (RunStopped()) command.clear();
+  CancelRequested = false;
+  return command;
+}
+
+std::string ExtractArchive(const std::string& targetDirectory) {
+  const int32_t offset = ParseInteger(ArchiveOffsetText());
+  return ExtractArchiveAt(ModuleFileName(), offset, targetDirectory);
+}
