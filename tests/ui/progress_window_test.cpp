@@ -1,0 +1,209 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/progress_logic.h"
+#include "ui/user_interface.h"
+#include "ui/win32/progress_dialog.h"
+
+namespace {
+
+// Walks a DLGTEMPLATE in the program's own resources.
+class TemplateReader {
+ public:
+  explicit TemplateReader(const void* data) : at_(static_cast<const BYTE*>(data)) {}
+  DWORD Dword() { DWORD v; memcpy(&v, at_, 4); at_ += 4; return v; }
+  WORD Word() { WORD v; memcpy(&v, at_, 2); at_ += 2; return v; }
+  std::string Text() {
+    std::string s;
+    for (WORD c; (c = Word()) != 0;) s += static_cast<char>(c);
+    return s;
+  }
+  void AlignDword(const void* base) {
+    while ((at_ - static_cast<const BYTE*>(base)) % 4) ++at_;
+  }
+ private:
+  const BYTE* at_;
+};
+
+const void* NeutralResource(LPCSTR type, LPCSTR name) {
+  HRSRC found = FindResourceExA(nullptr, type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  return found ? LockResource(LoadResource(nullptr, found)) : nullptr;
+}
+
+TEST(ProgressTemplate, HoldsTheWindowAndItsFourControls) {
+  const void* base = NeutralResource(RT_DIALOG, "QZProgressClass");
+  ASSERT_NE(nullptr, base);
+  TemplateReader t(base);
+  EXPECT_EQ(0x90C000C0u, t.Dword());
+  EXPECT_EQ(0u, t.Dword());
+  EXPECT_EQ(4, t.Word());
+  EXPECT_EQ(15, t.Word());
+  EXPECT_EQ(57, t.Word());
+  EXPECT_EQ(207, t.Word());
+  EXPECT_EQ(66, t.Word());
+  EXPECT_EQ(0, t.Word());  // no menu
+  EXPECT_EQ(0, t.Word());  // standard dialog class
+  EXPECT_EQ("Vask Setup Selbstentpacker", t.Text());
+  EXPECT_EQ(8, t.Word());
+  EXPECT_EQ("MS Sans Serif", t.Text());
+  struct Control { DWORD style; WORD x, y, cx, cy, id, atom; std::string text; };
+  const std::vector<Control> expected = {
+      {0x50010000, 78, 49, 50, 14, 3, 0x80, "Abbruch"},
+      {0x50020000, 6, 18, 195, 9, 1, 0x82, ""},
+      {0x5000000B, 5, 27, 196, 14, 2, 0x80, ""},
+      {0x50020000, 6, 6, 198, 8, 0xFFFF, 0x82,
+       "Die Installation wird vorbereitet ............................"}};
+  for (const Control& c : expected) {
+    t.AlignDword(base);
+    EXPECT_EQ(c.style, t.Dword()) << c.id;
+    EXPECT_EQ(0u, t.Dword());
+    EXPECT_EQ(c.x, t.Word());
+    EXPECT_EQ(c.y, t.Word());
+    EXPECT_EQ(c.cx, t.Word());
+    EXPECT_EQ(c.cy, t.Word());
+    EXPECT_EQ(c.id, t.Word());
+    EXPECT_EQ(0xFFFF, t.Word());
+    EXPECT_EQ(c.atom, t.Word());
+    EXPECT_EQ(c.text, t.Text());
+    EXPECT_EQ(0, t.Word()) << "no creation data";
+  }
+}
+
+TEST(ProgressTemplate, OffsetDigitsAreStringOne) {
+  EXPECT_NE(nullptr, NeutralResource(RT_STRING, MAKEINTRESOURCEA(1)));
+  char digits[256] = "";
+  LoadStringA(nullptr, 1, digits, 255);
+  EXPECT_STREQ("000047616", digits);
+}
+
+TEST(ProgressDialogProc, OnlyTheCancelButtonCancels) {
+  CancelRequested = false;
+  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED), 0));
+  EXPECT_FALSE(CancelRequested);
+  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(3, BN_SETFOCUS), 0));
+  EXPECT_TRUE(CancelRequested);
+  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), 0));
+  EXPECT_TRUE(CancelRequested);
+  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_CLOSE, 0, 0));
+  CancelRequested = false;
+}
+
+// A 32-bit bitmap to paint the bar into.
+class Canvas {
+ public:
+  Canvas(int width, int height) : width_(width) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    dc_ = CreateCompatibleDC(nullptr);
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+    old_ = SelectObject(dc_, bitmap_);
+  }
+  ~Canvas() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  HDC Dc() const { return dc_; }
+  COLORREF At(int x, int y) const {
+    GdiFlush();
+    const DWORD p = bits_[y * width_ + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+ private:
+  int width_;
+  HDC dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ old_;
+  DWORD* bits_ = nullptr;
+};
+
+TEST(PaintProgressBar, FillsUpToTheSplitAndInvertsTheText) {
+  Canvas canvas(102, 24);
+  const RECT item{0, 0, 102, 24};
+  PaintProgressBar(canvas.Dc(), item, 50);
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  const int split = 1 + BarFillWidth(100, 50);
+  for (int x = 1; x < 101; ++x) EXPECT_EQ(x < split ? highlight : face, canvas.At(x, 1)) << x;
+  EXPECT_EQ(RGB(0, 0, 0), canvas.At(0, 0));     // frame in the default black pen
+  EXPECT_EQ(RGB(0, 0, 0), canvas.At(101, 23));
+  bool invertedText = false, plainText = false;
+  for (int y = 2; y < 22; ++y)
+    for (int x = 1; x < 101; ++x) {
+      invertedText |= x < split && canvas.At(x, y) == GetSysColor(COLOR_HIGHLIGHTTEXT);
+      plainText |= x >= split && canvas.At(x, y) == highlight;
+    }
+  EXPECT_TRUE(invertedText);
+  EXPECT_TRUE(plainText);
+}
+
+TEST(ProgressDialogProc, DrawItemPaintsAndAnswersOne) {
+  Canvas canvas(50, 10);
+  DRAWITEMSTRUCT item{};
+  item.hDC = canvas.Dc();
+  item.rcItem = {0, 0, 50, 10};
+  EXPECT_EQ(1, ProgressDialogProc(nullptr, WM_DRAWITEM, 2, reinterpret_cast<LPARAM>(&item)));
+  EXPECT_EQ(GetSysColor(COLOR_BTNFACE), canvas.At(1, 1));  // an empty percentage reads as 0
+}
+
+// The real window; skipped where Wine has no display to create it on.
+class ProgressWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_ = CreateProgressWindow();
+    if (!window_) GTEST_SKIP() << "no window can be created here";
+    FullRepaintPending = true;
+  }
+  void TearDown() override {
+    if (window_) DestroyWindow(window_);
+  }
+  std::string Text(int id) {
+    char text[kLabelBufferSize] = "";
+    GetDlgItemTextA(window_, id, text, sizeof text);
+    return text;
+  }
+  HWND window_ = nullptr;
+};
+
+TEST_F(ProgressWindowTest, IsCentredOnTheWholeScreen) {
+  RECT outer;
+  GetWindowRect(window_, &outer);
+  EXPECT_EQ(CentredOrigin(GetSystemMetrics(SM_CXSCREEN), outer.right - outer.left), outer.left);
+  EXPECT_EQ(CentredOrigin(GetSystemMetrics(SM_CYSCREEN), outer.bottom - outer.top), outer.top);
+}
+
+TEST_F(ProgressWindowTest, UpdateWritesOnlyChanges) {
+  UpdateProgress(window_, "C:\\Temp\\Setup.exe", 0, 100);
+  EXPECT_FALSE(FullRepaintPending);
+  EXPECT_EQ("C:\\Temp\\Setup.exe", Text(kStatusLabelId));
+  EXPECT_EQ("", Text(kProgressBarId));  // 0 equals what an empty text reads as
+  UpdateProgress(window_, "c:\\temp\\SETUP.EXE", 53, 100);
+  EXPECT_EQ("C:\\Temp\\Setup.exe", Text(kStatusLabelId));
+  EXPECT_EQ("52", Text(kProgressBarId));
+  UpdateProgress(window_, "C:\\Temp\\Readme.txt", 100, 100);
+  EXPECT_EQ("C:\\Temp\\Readme.txt", Text(kStatusLabelId));
+  EXPECT_EQ("100", Text(kProgressBarId));
+}
+
+TEST_F(ProgressWindowTest, LongPathIsShortenedToTheLabel) {
+  const std::string path =
+      "C:\\Programme\\Beispielanwendung mit langem Namen\\Daten\\Unterordner\\Noch tiefer\\setup.daten.tar.gz";
+  UpdateProgress(window_, path, 1, 100);
+  const std::string shown = Text(kStatusLabelId);
+  EXPECT_NE(std::string::npos, shown.find("...\\")) << shown;
+  EXPECT_EQ("setup.daten.tar.gz", shown.substr(shown.size() - 18)) << shown;
+}
+
+TEST_F(ProgressWindowTest, PostedQuitIsSwallowed) {
+  PostQuitMessage(0);
+  UpdateProgress(window_, "x.txt", 1, 2);
+  MSG message;
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_TRUE(IsWindow(window_));
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+#include "ui/win32/progress_dialog.h"
+
+#include "ui/progress_logic.h"
+#include "ui/user_interface.h"
+
+namespace {
+
+void CentreOnScreen(HWND window) {
+  RECT outer;
+  GetWindowRect(window, &outer);
+  const int width = outer.right - outer.left;
+  const int height = outer.bottom - outer.top;
+  // The whole screen, not the work area.
+  const int x = CentredOrigin(GetSystemMetrics(SM_CXSCREEN), width);
+  const int y = CentredOrigin(GetSystemMetrics(SM_CYSCREEN), height);
+  MoveWindow(window, x, y, width, height, FALSE);
+}
+
+int32_t BarPercent(HWND window) {
+  return static_cast<int32_t>(GetDlgItemInt(window, kProgressBarId, nullptr, TRUE));
+}
+
+// Every region is deleted right after selecting it: the device context keeps its own copy.
+void SelectClipRectangle(HDC dc, int left, int top, int right, int bottom) {
+  HRGN region = CreateRectRgn(left, top, right, bottom);
+  SelectClipRgn(dc, region);
+  DeleteObject(region);
+}
+
+void FillSolid(HDC dc, int left, int top, int right, int bottom, int colourIndex) {
+  const RECT area{left, top, right, bottom};
+  HBRUSH brush = CreateSolidBrush(GetSysColor(colourIndex));
+  FillRect(dc, &area, brush);
+  DeleteObject(brush);
+}
+
+void DrawCentredText(HDC dc, const RECT& inner, const std::string& text, int colourIndex) {
+  RECT box = inner;
+  SetTextColor(dc, GetSysColor(colourIndex));
+  DrawTextA(dc, text.c_str(), lstrlenA(text.c_str()), &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      CentreOnScreen(window);
+      return 0;  // no keyboard focus
+    case WM_DRAWITEM: {
+      // The bar is the only owner-drawn control, so the item is not looked at further.
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      PaintProgressBar(item->hDC, item->rcItem, BarPercent(window));
+      return 1;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kCancelButtonId) CancelRequested = true;
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+HWND CreateProgressWindow() {
+  HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), "QZProgressClass", nullptr,
+                                   ProgressDialogProc, 0);
+  ShowWindow(window, SW_SHOW);
+  return window;
+}
+
+void UpdateProgress(HWND window, const std::string& path, int32_t done, int32_t total) {
+  if (FullRepaintPending) {
+    InvalidateRect(window, nullptr, TRUE);
+    FullRepaintPending = false;
+  }
+  const std::string text = FitPathToLabel(window, path);
+  // Written only on a real change, so the label repaints at most once per member.
+  char shown[kLabelBufferSize] = "";
+  GetDlgItemTextA(window, kStatusLabelId, shown, kLabelBufferSize);
+  if (lstrcmpiA(shown, text.c_str()) != 0) SetDlgItemTextA(window, kStatusLabelId, text.c_str());
+  const int32_t percent = ProgressPercent(done, total);
+  if (percent != BarPercent(window))
+    SetDlgItemTextA(window, kProgressBarId, std::to_string(percent).c_str());
+  DrainMessageQueue();
+}
+
+std::string FitPathToLabel(HWND window, const std::string& path) {
+  HWND label = GetDlgItem(window, kStatusLabelId);
+  HDC dc = GetDC(label);
+  RECT client{};
+  GetClientRect(label, &client);
+  // Measured in the font of a fresh device context of the label, not the label's own font.
+  const TextMeasure measure = [dc](const std::string& text) {
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    return static_cast<int32_t>(extent.cx);
+  };
+  std::string result;
+  try {
+    result = FitPathToLabel(path, measure, client.right - client.left);
+  } catch (...) {
+    ReleaseDC(label, dc);
+    throw;
+  }
+  ReleaseDC(label, dc);
+  return result;
+}
+
+void DrainMessageQueue() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    // A quit request must not end anything here: the run sequence decides when to stop.
+    if (message.message == WM_QUIT) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void PaintProgressBar(HDC dc, const RECT& item, int32_t percent) {
+  // The frame with the context's current pen; LineTo leaves out its end point.
+  MoveToEx(dc, item.left, item.top, nullptr);
+  LineTo(dc, item.left, item.bottom - 1);
+  LineTo(dc, item.right - 1, item.bottom - 1);
+  LineTo(dc, item.right - 1, item.top);
+  LineTo(dc, item.left, item.top);
+  RECT inner;
+  CopyRect(&inner, &item);
+  InflateRect(&inner, -1, -1);
+  const std::string text = std::to_string(percent) + "%";
+  SetBkMode(dc, TRANSPARENT);
+  SelectClipRgn(dc, nullptr);
+  const int split = inner.left + BarFillWidth(inner.right - inner.left, percent);
+  // The text is drawn twice over the whole bar, each time clipped to one side of the split,
+  // so that it is inverted exactly where it crosses the filled part.
+  FillSolid(dc, split, inner.top, inner.right, inner.bottom, COLOR_BTNFACE);
+  SelectClipRectangle(dc, split, inner.top - 1, inner.right + 1, inner.bottom + 1);
+  DrawCentredText(dc, inner, text, COLOR_HIGHLIGHT);
+  SelectClipRgn(dc, nullptr);
+  FillSolid(dc, inner.left, inner.top, split, inner.bottom, COLOR_HIGHLIGHT);
+  SelectClipRectangle(dc, inner.left - 1, inner.top - 1, split, inner.bottom + 1);
+  DrawCentredText(dc, inner, text, COLOR_HIGHLIGHTTEXT);
+  SelectClipRgn(dc, nullptr);
+}
