@@ -1,0 +1,205 @@
+// The member stream encoder: the decoder's tree, kept in step symbol by symbol, codes the
+// items that the parser picks.
+//
+// The parser works on one linear buffer: the ring's initial fill as the decoder sees it
+// (60 zeros, then 4036 spaces, both lying "before" the first byte) followed by the data.
+// A match may start anywhere in the 4096 bytes before the current position, fill included,
+// and may overlap the bytes it produces, exactly as the decoder's byte-by-byte copy allows.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "lzh/lzh.h"
+#include "lzh/lzh_encoder.h"
+#include "lzh/lzh_format.h"
+
+namespace lzh {
+
+namespace {
+
+// Writes bits most significant first, as the decoder reads them.
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
+
+  void Put(uint32_t code, unsigned length) {
+    accumulator_ = (accumulator_ << length) | code;
+    count_ += length;
+    while (count_ >= 8) {
+      count_ -= 8;
+      out_.push_back(static_cast<uint8_t>(accumulator_ >> count_));
+    }
+  }
+
+  // The end marker: a 1-bit, then 0-bits up to the end of the byte.
+  void PutEndMarker() {
+    Put(1, 1);
+    if (count_ > 0) Put(0, 8 - count_);
+  }
+
+  unsigned PendingBits() const { return count_; }
+
+ private:
+  std::vector<uint8_t>& out_;
+  uint64_t accumulator_ = 0;
+  unsigned count_ = 0;
+};
+
+}  // namespace
+
+// Codes items with the adaptive tree. Exposed to the parsers so that they can ask what a
+// symbol costs right now.
+class ItemCoder {
+ public:
+  explicit ItemCoder(std::vector<uint8_t>& out) : bits_(out) { tree_.InitTree(); }
+
+  void PutSymbol(unsigned symbol) {
+    uint32_t code = 0;
+    unsigned length = 0;
+    unsigned node = tree_.ParentTable[symbol + kNodeCount];
+    while (node != kRoot) {
+      const unsigned parent = tree_.ParentTable[node];
+      code |= (node - tree_.ChildTable[parent]) << length;
+      ++length;
+      node = parent;
+    }
+    bits_.Put(code, length);
+    tree_.UpdateTree(static_cast<int>(symbol));
+  }
+
+  void PutLiteral(uint8_t byte) { PutSymbol(byte); }
+
+  void PutMatch(unsigned length, unsigned distance) {
+    PutSymbol(static_cast<unsigned>(MatchSymbolOf(static_cast<int>(length))));
+    const unsigned upper = distance >> 6;
+    bits_.Put(kDistance.codeOfUpper[upper], kDistance.codeLengthOfUpper[upper]);
+    bits_.Put(distance & 63, 6);
+  }
+
+  void Finish() { bits_.PutEndMarker(); }
+
+  const AdaptiveTree& Tree() const { return tree_; }
+
+ private:
+  AdaptiveTree tree_{};
+  BitWriter bits_;
+};
+
+unsigned CodeLengthOf(const AdaptiveTree& tree, unsigned symbol) {
+  unsigned length = 0;
+  for (unsigned node = tree.ParentTable[symbol + kNodeCount]; node != kRoot;
+       node = tree.ParentTable[node])
+    ++length;
+  return length;
+}
+
+// Hash chains over the last 4096 positions; every position is inserted once, in order.
+MatchFinder::MatchFinder(const uint8_t* text, size_t size, unsigned maxChain)
+    : text_(text), size_(size), maxChain_(maxChain), head_(kHashSize, kNone), prev_(kRingSize, kNone) {}
+
+unsigned MatchFinder::HashAt(size_t pos) const {
+  const uint32_t v = (uint32_t{text_[pos]} << 16) | (uint32_t{text_[pos + 1]} << 8) | text_[pos + 2];
+  return (v * 2654435761u) >> (32 - kHashBits);
+}
+
+void MatchFinder::Insert(size_t pos) {
+  if (pos + kMinMatch > size_) return;
+  const unsigned h = HashAt(pos);
+  prev_[pos & kRingMask] = head_[h];
+  head_[h] = static_cast<int64_t>(pos);
+}
+
+// Longest match for `pos` among the earlier positions, the nearest one on equal lengths.
+Match MatchFinder::Longest(size_t pos, unsigned limit) const {
+  Match best{0, 0};
+  limit = static_cast<unsigned>(std::min<size_t>(limit, size_ - pos));
+  if (limit < kMinMatch) return best;
+  const uint8_t* const here = text_ + pos;
+  int64_t candidate = head_[HashAt(pos)];
+  const int64_t lowest = static_cast<int64_t>(pos) - kRingSize;
+  for (unsigned chain = maxChain_; candidate >= lowest && candidate >= 0 && chain > 0; --chain) {
+    const uint8_t* there = text_ + candidate;
+    if (there[best.length] == here[best.length] && there[0] == here[0] && there[1] == here[1]) {
+      unsigned n = 2;
+      while (n < limit && there[n] == here[n]) ++n;
+      if (n > best.length) {
+        best.length = n;
+        best.distance = static_cast<unsigned>(pos - candidate - 1);
+        if (n == limit) break;
+      }
+    }
+    const int64_t next = prev_[candidate & kRingMask];
+    if (next >= candidate) break;  // the slot was reused by a newer position
+    candidate = next;
+  }
+  if (best.length < kMinMatch) best.length = 0;
+  return best;
+}
+
+std::vector<uint8_t> WindowedText(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> text(kRingSize + size);
+  std::fill(text.begin(), text.begin() + kMaxMatch, 0);
+  std::fill(text.begin() + kMaxMatch, text.begin() + kRingSize, kRingFill);
+  if (size > 0) std::memcpy(text.data() + kRingSize, data, size);
+  return text;
+}
+
+namespace {
+
+struct LevelSettings {
+  unsigned maxChain;
+  bool lazy;
+};
+
+LevelSettings SettingsFor(int level) {
+  static const LevelSettings kLevels[10] = {
+      {4, false},  {4, false},  {8, false},  {16, false},  {32, false},
+      {64, false}, {128, false}, {512, false}, {1024, false}, {4096, false}};
+  return kLevels[std::clamp(level, 1, 9)];
+}
+
+void EncodeGreedy(const std::vector<uint8_t>& text, unsigned maxChain, bool lazy,
+                  ItemCoder& coder) {
+  MatchFinder finder(text.data(), text.size(), maxChain);
+  for (size_t p = 0; p < kRingSize; ++p) finder.Insert(p);
+  size_t pos = kRingSize;
+  Match match = finder.Longest(pos, kMaxMatch);
+  while (pos < text.size()) {
+    finder.Insert(pos);
+    if (match.length == 0) {
+      coder.PutLiteral(text[pos]);
+      ++pos;
+      if (pos < text.size()) match = finder.Longest(pos, kMaxMatch);
+      continue;
+    }
+    if (lazy && match.length < kMaxMatch) {
+      // One step of lookahead: a longer match at the next byte is worth a literal now.
+      const Match next = finder.Longest(pos + 1, kMaxMatch);
+      if (next.length > match.length) {
+        coder.PutLiteral(text[pos]);
+        ++pos;
+        match = next;
+        continue;
+      }
+    }
+    coder.PutMatch(match.length, match.distance);
+    for (size_t k = 1; k < match.length; ++k) finder.Insert(pos + k);
+    pos += match.length;
+    if (pos < text.size()) match = finder.Longest(pos, kMaxMatch);
+  }
+}
+
+}  // namespace
+
+}  // namespace lzh
+
+std::vector<uint8_t> LzhEncode(const uint8_t* data, size_t size, int level) {
+  std::vector<uint8_t> out;
+  out.reserve(size / 2 + 16);
+  lzh::ItemCoder coder(out);
+  const std::vector<uint8_t> text = lzh::WindowedText(data, size);
+  const lzh::LevelSettings settings = lzh::SettingsFor(level);
+  lzh::EncodeGreedy(text, settings.maxChain, settings.lazy, coder);
+  coder.Finish();
+  return out;
+}

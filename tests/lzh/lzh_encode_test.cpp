@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "bench/corpus.h"
+#include "decode_harness.h"
+#include "lzh/lzh.h"
+#include "reference_decoder.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TEST(LzhEncode, RoundTripsEveryKindThroughSeveralRebuilds) {
+  for (corpus::Kind kind : corpus::kAllKinds) {
+    // Enough symbols for at least two rebuilds of the tree (32,455 symbols each).
+    const size_t perRebuild[] = {260000, 110000, 2100000, 36000};
+    const Bytes data = corpus::Make(kind, 2 * perRebuild[static_cast<int>(kind)], 11);
+    const Bytes stream = LzhEncode(data.data(), data.size());
+    const ReferenceResult decoded = ReferenceDecode(stream);
+    EXPECT_EQ(decoded.output, data) << corpus::NameOf(kind);
+    EXPECT_GE(decoded.rebuilds, 2u) << corpus::NameOf(kind);
+    EXPECT_EQ(LzhDecodeBuffer(stream.data(), stream.size()), data) << corpus::NameOf(kind);
+  }
+}
+
+TEST(LzhEncode, EveryLevelDecodesExactly) {
+  Bytes data = corpus::MakeExecutable(60000, 4);
+  const Bytes text = corpus::MakeText(60000, 4);
+  data.insert(data.end(), text.begin(), text.end());
+  size_t previous = SIZE_MAX;
+  for (int level = 1; level <= 9; ++level) {
+    const Bytes stream = LzhEncode(data.data(), data.size(), level);
+    EXPECT_EQ(LzhDecodeBuffer(stream.data(), stream.size()), data) << level;
+    EXPECT_LE(stream.size(), previous + previous / 50) << level;
+    previous = stream.size();
+  }
+}
+
+TEST(LzhEncode, ShortAndEmptyInputs) {
+  EXPECT_EQ(LzhEncode(nullptr, 0), Bytes{0x80});
+  const Bytes a = {'A'};
+  EXPECT_EQ(LzhEncode(a.data(), a.size()), (Bytes{0xE6, 0xC0}));
+  const Bytes abc = {'a', 'b', 'c'};
+  EXPECT_EQ(LzhEncode(abc.data(), abc.size()), (Bytes{0xF6, 0xFB, 0xBD, 0xF0}));
+  for (size_t n = 1; n < 80; ++n) {
+    const Bytes data = corpus::MakeText(n, n);
+    const Bytes stream = LzhEncode(data.data(), data.size());
+    EXPECT_EQ(LzhDecodeBuffer(stream.data(), stream.size()), data) << n;
+  }
+}
+
+// A long run of one byte makes its length-60 match the root's 1-branch; a stream whose last
+// item then ends on a byte boundary carries the marker as a lone 0x80, whose 1-bit would
+// decode one more match. The decoder must stop at the marker instead.
+TEST(LzhDecode, LoneMarkerByteAddsNothing) {
+  int found = 0;
+  for (size_t n = 20000; n < 22000 && found < 3; ++n) {
+    Bytes data(n, 'z');
+    data.insert(data.begin(), 'q');
+    const Bytes stream = LzhEncode(data.data(), data.size());
+    ReferenceOptions unguarded;
+    unguarded.guardMarkerByte = false;
+    const ReferenceResult plain = ReferenceDecode(stream, unguarded);
+    if (plain.output.size() == data.size()) continue;
+    ++found;
+    ASSERT_EQ(stream.back(), 0x80);
+    ASSERT_GT(plain.output.size(), data.size());  // the surplus symbol
+    const ReferenceResult guarded = ReferenceDecode(stream);
+    EXPECT_EQ(guarded.end, ReferenceEnd::GuardedMarker);
+    EXPECT_EQ(guarded.output, data);
+    for (uint16_t bytesPerRead : {0, 1}) {
+      DecodeSetup setup;
+      setup.bytesPerRead = bytesPerRead;
+      const DecodeRecord record = DecodeWithSlots(stream, setup);
+      EXPECT_EQ(record.output, data);
+      EXPECT_EQ(record.consumed, stream.size());
+    }
+    // More input after the 0x80 means it was no marker: the guard must not fire.
+    Bytes longer = stream;
+    longer.push_back(0x00);
+    EXPECT_EQ(DecodeWithSlots(longer).output, plain.output);
+  }
+  EXPECT_EQ(found, 3);
+}
+
+}  // namespace
