@@ -4,15 +4,13 @@
 
 #include "app/placeholders.h"
 #include "app/program_path.h"
+#include "archive/extraction.h"
 #include "host/exceptions.h"
 #include "host/files.h"
 #include "host/launch.h"
 #include "host/paths.h"
 #include "host/platform.h"
 #include "ui/user_interface.h"
-
-// Until the archive module publishes its header.
-std::string ExtractArchive(const std::string& targetDirectory);
 
 namespace {
 

@@ -1,0 +1,55 @@
+// A packer for the end-to-end tests: puts members with exactly the names, attributes and dates
+// a test asks for behind a stub, without the builder's own choices (sorted order, dates from
+// the disk, name checks), so that the tests can also make archives the builder would refuse.
+//
+//   e2e_pack STUB OUT [NAME FILE ATTRIBUTES DAYS]...
+//
+// DAYS is the date as a day count from 1899-12-30 (fraction = time of day). The last member
+// should be the configuration.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "archive/archive_writer.h"
+#include "lzh/lzh.h"
+
+namespace {
+
+ArchiveBytes ReadAll(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "e2e_pack: cannot read %s\n", path);
+    std::exit(1);
+  }
+  return ArchiveBytes(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3 || (argc - 3) % 4 != 0) {
+    std::fprintf(stderr, "usage: e2e_pack STUB OUT [NAME FILE ATTRIBUTES DAYS]...\n");
+    return 2;
+  }
+  std::vector<TMemberEntry> entries;
+  std::vector<ArchiveBytes> streams;
+  for (int i = 3; i < argc; i += 4) {
+    const ArchiveBytes content = ReadAll(argv[i + 1]);
+    TMemberEntry entry;
+    entry.name = argv[i];
+    entry.unpackedSize = static_cast<int32_t>(content.size());
+    entry.attributes = std::atoi(argv[i + 2]);
+    entry.dateTime = std::strtold(argv[i + 3], nullptr);
+    entries.push_back(entry);
+    streams.push_back(LzhEncode(content.data(), content.size()));
+  }
+  ArchiveBytes image = ReadAll(argv[1]);
+  const ArchiveBytes archive = BuildArchiveImage(entries, streams);
+  image.insert(image.end(), archive.begin(), archive.end());
+  std::ofstream out(argv[2], std::ios::binary);
+  out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  return out ? 0 : 1;
+}

@@ -1,0 +1,68 @@
+// The program that the sample installers start: it shows what the stub handed it, its
+// arguments and the files unpacked beside it, on stdout and in a report file, so the demo can
+// show it and the end-to-end tests can check it after the stub has cleaned up.
+//
+//   sample_setup [--report FILE] [--wait-for FILE] [args...]
+//
+// Without --report the report goes to "sample_setup.report" beside the program.
+// --wait-for makes it wait (at most 30 s) until FILE exists, so a test can look at the
+// unpacked files while the stub is still waiting for the program.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Two folder levels are enough for the sample's files and keep a crowded temporary folder
+// from flooding the output.
+constexpr int kListingDepth = 2;
+
+std::vector<std::string> FilesBeside(const fs::path& folder, const fs::path& self,
+                                     const fs::path& report) {
+  std::vector<std::string> lines;
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(folder, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it.depth() >= kListingDepth - 1) it.disable_recursion_pending();
+    if (!it->is_regular_file(error) || it->path() == self || it->path() == report) continue;
+    const std::string name = it->path().lexically_relative(folder).generic_string();
+    lines.push_back("file: " + name + " " + std::to_string(it->file_size(error)));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+void WaitFor(const std::string& path) {
+  for (int i = 0; i < 300 && !fs::exists(path); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const fs::path self = fs::absolute(argv[0]);
+  fs::path report = self.parent_path() / "sample_setup.report";
+  std::vector<std::string> lines{"sample_setup started"};
+  for (int i = 0; i < argc; ++i) lines.push_back("arg " + std::to_string(i) + ": " + argv[i]);
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string(argv[i]) == "--report") report = argv[i + 1];
+    if (std::string(argv[i]) == "--wait-for") WaitFor(argv[i + 1]);
+  }
+  for (const std::string& line : FilesBeside(self.parent_path(), self, fs::absolute(report))) lines.push_back(line);
+  lines.push_back("sample_setup done");
+
+  FILE* out = std::fopen(report.string().c_str(), "w");
+  for (const std::string& line : lines) {
+    std::printf("%s\n", line.c_str());
+    if (out) std::fprintf(out, "%s\n", line.c_str());
+  }
+  if (out) std::fclose(out);
+  return 0;
+}
