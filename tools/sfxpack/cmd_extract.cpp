@@ -1,0 +1,182 @@
+#include "tools/sfxpack/extract.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "host/convert.h"
+#include "host/files.h"
+#include "host/platform.h"
+#include "tools/sfxpack/command_support.h"
+#include "tools/sfxpack/config_member.h"
+#include "tools/sfxpack/errors.h"
+#include "tools/sfxpack/member_check.h"
+#include "tools/sfxpack/member_names.h"
+#include "tools/sfxpack/progress.h"
+#include "tools/sfxpack/tool_platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kExtractUsage[] =
+    "Usage: sfxpack extract FILE [-C DIR] [--force] [--offset N]\n"
+    "\n"
+    "Unpacks the members of the installer FILE below DIR (default: the current folder) as\n"
+    "the installer would, following its configuration's UseDirs, FileDate and Attributes,\n"
+    "but starts nothing and leaves the configuration member out. Never writes outside DIR.\n"
+    "\n"
+    "  -C DIR       the folder to unpack into (created if missing)\n"
+    "  --force      replace existing files\n"
+    "  --offset N   the archive starts at byte N\n"
+    "  --help       show this text\n";
+
+struct TTarget {
+  const TMember* member;
+  std::string relative;  // "/" separated, below the folder
+};
+
+std::string NativeRelative(const std::string& targetName) {
+  std::string relative = targetName;
+  for (char& c : relative) {
+    if (c == '\\') c = '/';
+  }
+  return relative;
+}
+
+TConfiguration ReadConfiguration(const TInstaller& installer) {
+  const TMember& last = installer.members.back();
+  const TMemberCheck check = DecodeMember(installer, last);
+  if (!check.intact) FailOnFile(installer.path, "the configuration member " + check.problem);
+  return ParseConfigurationText(std::string(check.data.begin(), check.data.end()));
+}
+
+std::vector<TTarget> PlanTargets(const TInstaller& installer, const TConfiguration& config,
+                                 const std::string& folder, bool force) {
+  std::vector<TTarget> targets;
+  std::map<std::string, std::string> seen;
+  size_t problems = 0;
+  for (size_t i = 0; i + 1 < installer.members.size(); ++i) {
+    const TMember& member = installer.members[i];
+    const std::string relative = NativeRelative(TargetNameOf(member.name, config.useDirs));
+    std::string problem = TargetPathProblem(folder, relative, force);
+    const auto earlier = seen.emplace(relative, member.name);
+    if (problem.empty() && !earlier.second && !force) {
+      problem = "would replace member \"" + earlier.first->second + "\" (use --force to let the later win)";
+    }
+    if (!problem.empty()) {
+      ReportError(installer.path + ": \"" + member.name + "\": " + problem);
+      ++problems;
+    }
+    targets.push_back({&member, relative});
+  }
+  if (problems > 0) {
+    FailOnFile(installer.path, std::to_string(problems) + " member" + (problems == 1 ? "" : "s") +
+                                   " cannot be unpacked; nothing written");
+  }
+  return targets;
+}
+
+void MakeFolders(const fs::path& folder, const std::string& relative) {
+  fs::path at = folder;
+  const fs::path parent = fs::path(relative).parent_path();
+  for (const fs::path& part : parent) {
+    at /= part;
+    std::error_code error;
+    fs::create_directory(at, error);
+    if (error) FailOnFile(at.string(), "cannot create the folder: " + error.message());
+  }
+}
+
+void WriteMemberFile(const std::string& path, const std::vector<uint8_t>& data, bool force) {
+  std::error_code error;
+  if (force && fs::symlink_status(path, error).type() != fs::file_type::not_found) {
+    fs::remove(path, error);
+    if (error) FailOnFile(path, "cannot replace: " + error.message());
+  }
+  std::FILE* file = CreateNewFile(path);
+  if (file == nullptr) FailOnFile(path, LastSystemErrorText());
+  const bool written = data.empty() || std::fwrite(data.data(), 1, data.size(), file) == data.size();
+  if (std::fclose(file) != 0 || !written) FailOnFile(path, "write failed: " + LastSystemErrorText());
+}
+
+// The date and attributes go through the same host services, in the same order, as in the
+// stub: the date first (to two seconds, 1980..2099 only), then the attributes.
+void ApplyStoredFacts(const std::string& path, const TMember& member, const TConfiguration& config) {
+  const std::string internal = InternalPath(path);
+  if (config.fileDate && std::isfinite(member.dateTime)) {
+    const uint32_t stamp = DateTimeToDosStamp(static_cast<double>(member.dateTime));
+    const FileHandle file = OpenExistingFile(internal, kModeWriteShared);
+    if (file != kInvalidHandle) {
+      SetFileStamp(file, stamp);
+      CloseFileHandle(file);
+    }
+  }
+  if (config.attributes) SetAttributes(internal, static_cast<uint32_t>(member.attributes));
+}
+
+}  // namespace
+
+std::string TargetPathProblem(const std::string& folder, const std::string& relative, bool force) {
+  if (relative.empty() || relative.back() == '/') return "has no file name";
+  const fs::path path(relative);
+  if (path.is_absolute()) return "is an absolute path";
+  fs::path at = folder;
+  size_t remaining = static_cast<size_t>(std::distance(path.begin(), path.end()));
+  for (const fs::path& part : path) {
+    if (part == ".." || part == "." || part.empty()) return "leaves the target folder";
+    at /= part;
+    --remaining;
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(at, error);
+    if (status.type() == fs::file_type::not_found) return std::string();
+    if (error) return at.string() + ": " + error.message();
+    if (remaining > 0) {
+      if (status.type() == fs::file_type::symlink) return at.string() + " is a symbolic link";
+      if (status.type() != fs::file_type::directory) return at.string() + " is not a folder";
+    } else {
+      if (status.type() == fs::file_type::directory) return at.string() + " is a folder";
+      if (!force) return at.string() + " exists (use --force to replace it)";
+    }
+  }
+  return std::string();
+}
+
+void ExtractInstaller(const TInstaller& installer, const std::string& folder, bool force) {
+  if (installer.members.empty()) FailOnFile(installer.path, "the archive has no members");
+  const TConfiguration config = ReadConfiguration(installer);
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error || !fs::is_directory(folder, error)) {
+    FailOnFile(folder, "cannot create the folder" + (error ? ": " + error.message() : std::string()));
+  }
+  const std::vector<TTarget> targets = PlanTargets(installer, config, folder, force);
+  uint64_t total = 0;
+  for (const TTarget& target : targets) total += static_cast<uint32_t>(target.member->storedSize);
+  ProgressBar progress("Unpacking", total);
+  for (const TTarget& target : targets) {
+    progress.Show(target.member->name);
+    const TMemberCheck check = DecodeMember(installer, *target.member);
+    if (!check.intact) {
+      FailOnFile(installer.path, "member \"" + target.member->name + "\" " + check.problem);
+    }
+    MakeFolders(folder, target.relative);
+    const std::string path = (fs::path(folder) / target.relative).string();
+    WriteMemberFile(path, check.data, force);
+    ApplyStoredFacts(path, *target.member, config);
+    progress.Advance(static_cast<uint32_t>(target.member->storedSize), target.member->name);
+  }
+}
+
+int RunExtractCommand(const Arguments& args) {
+  const std::vector<TOptionSpec> specs = {{"-C", true}, {"--force", false}, {"--offset", true}};
+  return RunCommand("extract", kExtractUsage, args, specs, [](const ParsedOptions& options) {
+    if (options.Operands().size() != 1) throw EUsageError("give exactly one installer FILE");
+    if (options.Has("-C") && options.Value("-C").empty()) throw EUsageError("-C needs a folder");
+    const TInstaller installer = OpenInstaller(options.Operands()[0], OffsetOption(options));
+    ExtractInstaller(installer, options.Value("-C", "."), options.Has("--force"));
+    return kExitSuccess;
+  });
+}

@@ -1,0 +1,48 @@
+// sfxpack list: one row per member and a total line.
+#include <cinttypes>
+#include <cstdio>
+
+#include "tools/sfxpack/command_support.h"
+#include "tools/sfxpack/date_text.h"
+#include "tools/sfxpack/errors.h"
+#include "tools/sfxpack/installer.h"
+#include "tools/sfxpack/listing.h"
+
+namespace {
+
+const char kListUsage[] =
+    "Usage: sfxpack list FILE [--offset N]\n"
+    "\n"
+    "Lists the members of the installer FILE: unpacked size, stored size, attributes,\n"
+    "modification date (ISO 8601, local time), offset in the data area and name, then a\n"
+    "total line. The last member is the installer's configuration.\n"
+    "\n"
+    "  --offset N   the archive starts at byte N (for a stub whose offset cannot be found)\n"
+    "  --help       show this text\n";
+
+constexpr char kRule[] = "------------ ------------ ----- ------------------- ---------- ----\n";
+
+void PrintListing(const TInstaller& installer) {
+  std::printf("        Size       Packed  Attr Date                    Offset Name\n%s", kRule);
+  uint64_t unpacked = 0;
+  uint64_t stored = 0;
+  for (const TMember& member : installer.members) {
+    std::printf("%12" PRId32 " %12" PRId32 " %5s %-19s %10" PRId32 " %s\n", member.unpackedSize,
+                member.storedSize, AttributeText(member.attributes).c_str(),
+                IsoDateTimeText(member.dateTime).c_str(), member.offset, member.name.c_str());
+    unpacked += static_cast<uint32_t>(member.unpackedSize);
+    stored += static_cast<uint32_t>(member.storedSize);
+  }
+  std::printf("%s%12" PRIu64 " %12" PRIu64 " %zu member%s\n", kRule, unpacked, stored,
+              installer.members.size(), installer.members.size() == 1 ? "" : "s");
+}
+
+}  // namespace
+
+int RunListCommand(const Arguments& args) {
+  return RunCommand("list", kListUsage, args, {{"--offset", true}}, [](const ParsedOptions& options) {
+    if (options.Operands().size() != 1) throw EUsageError("give exactly one FILE");
+    PrintListing(OpenInstaller(options.Operands()[0], OffsetOption(options)));
+    return kExitSuccess;
+  });
+}

@@ -1,0 +1,25 @@
+// What every subcommand shares: the exit codes, "--help", and turning failures into one line
+// on stderr.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "tools/sfxpack/commands.h"
+#include "tools/sfxpack/options.h"
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+constexpr char kToolName[] = "sfxpack";
+
+// Parses the options; prints `usage` on stdout for --help; runs `body` with the options.
+// EUsageError -> message and a hint on stderr, 2; any other Exception or std::exception ->
+// "sfxpack: message" on stderr, 1.
+int RunCommand(const std::string& command, const char* usage, const Arguments& args,
+               const std::vector<TOptionSpec>& specs,
+               const std::function<int(const ParsedOptions&)>& body);
+
+// "sfxpack: text" on stderr, for warnings and per-item errors.
+void ReportError(const std::string& text);

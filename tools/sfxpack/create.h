@@ -1,0 +1,32 @@
+// sfxpack create: files and folders, compressed, behind a stub, with the configuration
+// member last.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/sfxpack/config_member.h"
+#include "tools/sfxpack/options.h"
+
+struct TCreateRequest {
+  std::string output;
+  std::string stub;       // as given by --stub; empty: look for the default
+  bool nativeStub = false;
+  TConfiguration config;
+  int level = 0;          // 1..9
+  std::vector<std::string> paths;
+};
+
+extern const std::vector<TOptionSpec> kCreateOptions;
+
+// Raises EUsageError for a request that makes no sense.
+TCreateRequest CreateRequestOf(const ParsedOptions& options);
+
+// Where the stub comes from: --stub; for --native the native stub beside the tool or in the
+// build tree's app folder; otherwise $SFXPACK_STUB, sfxstub.exe beside the tool, then the
+// path fixed at build time. `tried` receives the places looked at when none is found.
+std::string FindStub(const TCreateRequest& request, std::vector<std::string>& tried);
+
+// Does the whole job; raises EPackError. Nothing appears at the output path unless all went
+// well. Warnings go to stderr.
+void CreateInstaller(const TCreateRequest& request);

@@ -1,0 +1,110 @@
+#include "tools/sfxpack/installer.h"
+
+#include <cstdio>
+#include <limits>
+
+#include "archive/directory.h"
+#include "archive/entry_list.h"
+#include "archive/format.h"
+#include "host/convert.h"
+#include "host/platform.h"
+#include "tools/sfxpack/errors.h"
+#include "tools/sfxpack/options.h"
+#include "tools/sfxpack/tool_platform.h"
+
+namespace {
+
+// Offsets in the directory are signed 32-bit values, so no archive reaches past this.
+constexpr uint64_t kLargestInstaller = std::numeric_limits<int32_t>::max();
+
+TMember MemberOfEntryLine(const std::string& line) {
+  const auto field = [&line](int n) { return EntryField(line, kEntrySeparator, n); };
+  TMember member;
+  member.name = field(kFieldName);
+  member.unpackedSize = ParseInteger(field(kFieldUnpackedSize));
+  member.storedSize = ParseInteger(field(kFieldStoredSize));
+  member.attributes = ParseInteger(field(kFieldAttributes));
+  member.offset = ParseInteger(field(kFieldOffset));
+  try {
+    member.dateTime = ParseFloat(field(kFieldDateTime));
+  } catch (const Exception&) {
+    // A non-finite date reads as a directory; the stub would fail on it only when it sets the
+    // date. Listing shows it as "-".
+    member.dateTime = std::numeric_limits<long double>::quiet_NaN();
+  }
+  return member;
+}
+
+void ReadDirectory(TInstaller& installer) {
+  ResetEntries();
+  try {
+    LoadArchiveDirectory(InternalPath(installer.path), static_cast<int32_t>(installer.archiveOffset));
+  } catch (const EArchiveFormat& failure) {
+    ClearEntries();
+    FailOnFile(installer.path, "not a valid archive: " + failure.Detail());
+  } catch (const Exception& failure) {
+    ClearEntries();
+    FailOnFile(installer.path, "not a valid archive: " + failure.Message());
+  }
+  installer.dataStart = static_cast<uint32_t>(DataStart);
+  for (int i = 0; i < EntryCount(); ++i) installer.members.push_back(MemberOfEntryLine(GetEntry(i)));
+  ClearEntries();
+}
+
+}  // namespace
+
+uint64_t TInstaller::ArchiveEnd() const {
+  uint64_t end = dataStart;
+  for (const TMember& member : members) {
+    const uint64_t memberEnd = uint64_t{dataStart} + static_cast<uint32_t>(member.offset) +
+                               static_cast<uint32_t>(member.storedSize);
+    if (memberEnd > end) end = memberEnd;
+  }
+  return end;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) FailOnFile(path, LastSystemErrorText());
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[1 << 16];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    if (bytes.size() + got > kLargestInstaller) {
+      std::fclose(file);
+      FailOnFile(path, "larger than 2 GiB, beyond what the archive format can address");
+    }
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) FailOnFile(path, "read error");
+  return bytes;
+}
+
+TInstaller OpenInstaller(const std::string& path, std::optional<uint32_t> offset) {
+  TInstaller installer;
+  installer.path = path;
+  installer.bytes = ReadWholeFile(path);
+  if (offset) {
+    installer.archiveOffset = *offset;
+  } else {
+    std::string reason;
+    if (!FindOffsetDigits(installer.bytes.data(), installer.bytes.size(), installer.digits, reason)) {
+      FailOnFile(path, reason);
+    }
+    installer.archiveOffset = installer.digits.value;
+  }
+  if (installer.archiveOffset >= installer.bytes.size()) {
+    FailOnFile(path, "not a valid archive: the archive offset " +
+                         std::to_string(installer.archiveOffset) + " lies at or past the end (" +
+                         std::to_string(installer.bytes.size()) + " bytes); a stub without archive?");
+  }
+  ReadDirectory(installer);
+  return installer;
+}
+
+std::optional<uint32_t> OffsetOption(const ParsedOptions& options) {
+  if (!options.Has("--offset")) return std::nullopt;
+  return static_cast<uint32_t>(ParseCount("--offset", options.Value("--offset"), kLargestInstaller));
+}

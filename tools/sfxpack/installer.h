@@ -1,0 +1,47 @@
+// An existing installer opened for inspection: the whole file in memory, where its archive
+// starts (from the stub's offset digits or as given), and its directory as the stub reads it,
+// names and data ranges checked.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/sfxpack/stub_image.h"
+
+struct TMember {
+  std::string name;
+  int32_t unpackedSize = 0;
+  int32_t storedSize = 0;
+  int32_t attributes = 0;
+  long double dateTime = 0;
+  int32_t offset = 0;  // from the start of the data area
+};
+
+struct TInstaller {
+  std::string path;            // native path
+  std::vector<uint8_t> bytes;  // the whole file
+  TOffsetDigits digits;        // carrier None when the offset was given
+  uint32_t archiveOffset = 0;
+  uint32_t dataStart = 0;
+  std::vector<TMember> members;  // in directory order; the last is the configuration
+
+  // The end of the last member's data: anything behind it (a signature's certificate table,
+  // padding) belongs to no member.
+  uint64_t ArchiveEnd() const;
+  const uint8_t* MemberData(const TMember& member) const {
+    return bytes.data() + dataStart + static_cast<uint32_t>(member.offset);
+  }
+};
+
+// The whole file; raises EPackError naming the file and the reason.
+std::vector<uint8_t> ReadWholeFile(const std::string& path);
+
+// Raises EPackError for an unreadable file, a missing offset, or a directory the stub would
+// refuse ("FILE: not a valid archive: <what is wrong>").
+TInstaller OpenInstaller(const std::string& path, std::optional<uint32_t> offset);
+
+class ParsedOptions;
+// The --offset option shared by list, test, extract and restub; nullopt when not given.
+std::optional<uint32_t> OffsetOption(const ParsedOptions& options);

@@ -1,0 +1,18 @@
+// Decoding members in memory and judging the result, for test and extract.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/sfxpack/installer.h"
+
+struct TMemberCheck {
+  bool intact = false;
+  std::string problem;        // why not, when not intact
+  std::vector<uint8_t> data;  // the decoded bytes
+};
+
+// Decodes the member's stored bytes and compares the decoded length with the recorded
+// unpacked size. The stream carries no checksum, so this is as far as a check can go.
+TMemberCheck DecodeMember(const TInstaller& installer, const TMember& member);

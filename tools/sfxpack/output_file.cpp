@@ -1,0 +1,51 @@
+#include "tools/sfxpack/output_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+#include <filesystem>
+
+#include "tools/sfxpack/errors.h"
+#include "tools/sfxpack/tool_platform.h"
+
+std::string FolderOfNativePath(const std::string& path) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  return parent.empty() ? std::string(".") : parent.string();
+}
+
+AtomicOutputFile::AtomicOutputFile(const std::string& path) : path_(path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) FailOnFile(path, "is a folder");
+  file_ = CreateTemporaryFile(FolderOfNativePath(path), temporaryPath_);
+  if (file_ == nullptr) FailOnFile(path, "cannot create a file beside it: " + LastSystemErrorText());
+}
+
+AtomicOutputFile::~AtomicOutputFile() {
+  if (file_ != nullptr) std::fclose(file_);
+  if (!committed_ && !temporaryPath_.empty()) std::remove(temporaryPath_.c_str());
+}
+
+void AtomicOutputFile::Fail(const std::string& reason) { FailOnFile(path_, reason); }
+
+void AtomicOutputFile::Write(const uint8_t* data, size_t size) {
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) {
+    Fail("write failed: " + LastSystemErrorText());
+  }
+}
+
+void AtomicOutputFile::Flush() {
+  if (std::fflush(file_) != 0) Fail("write failed: " + LastSystemErrorText());
+}
+
+void AtomicOutputFile::Commit() {
+  const bool flushed = std::fflush(file_) == 0;
+  const std::string flushError = LastSystemErrorText();
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!flushed || !closed) Fail("write failed: " + (flushed ? LastSystemErrorText() : flushError));
+  MakeExecutable(temporaryPath_);
+  std::error_code error;
+  std::filesystem::rename(temporaryPath_, path_, error);
+  if (error) Fail("cannot rename the finished file into place: " + error.message());
+  committed_ = true;
+}
