@@ -1,5 +1,6 @@
 #include "app/run_sequence.h"
 
+#include <exception>
 #include <new>
 
 #include "app/placeholders.h"
@@ -46,6 +47,9 @@ int RunSelfExtractor() {
     ReportFatalError(failure);
   } catch (const std::bad_alloc&) {
     ReportFatalError(EOutOfMemory(kOutOfMemoryMessage));
+  } catch (const std::exception& failure) {
+    // A standard-library failure is reported like the program's own.
+    ReportFatalError(Exception(failure.what()));
   }
   return 0;
 }
