@@ -94,7 +94,11 @@ TEST(ProgressLine, FitsThePathIntoTheTerminalWidth) {
   EXPECT_LE(narrow.size(), 99u);
   EXPECT_NE(std::string::npos, narrow.find("C:\\...\\")) << narrow;
   EXPECT_NE(std::string::npos, narrow.find("setup.tar.gz [#######-------------]  40%")) << narrow;
-  EXPECT_EQ(19u, ProgressLine(path, 40, 20).size());  // never wraps
+  const std::string tight = ProgressLine(path, 40, 70);  // the heading gives way first
+  EXPECT_EQ(0u, tight.find("C:\\...\\")) << tight;
+  const std::string tiny = ProgressLine(path, 40, 20);  // never wraps, keeps the percentage
+  EXPECT_EQ(19u, tiny.size());
+  EXPECT_EQ("40%", tiny.substr(16)) << tiny;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ namespace {
 const std::string kHeading = "Die Installation wird vorbereitet";
 constexpr int32_t kBarCells = 20;
 constexpr int32_t kFallbackColumns = 80;
+constexpr int32_t kMinPathRoom = 24;
 
 struct sigaction previousInterrupt;
 bool interruptInstalled = false;
@@ -35,10 +36,18 @@ std::string Bar(int32_t percent) {
 
 std::string ProgressLine(const std::string& path, int32_t percent, int32_t columns) {
   const std::string bar = Bar(percent);
-  const int32_t room = columns - 1 - static_cast<int32_t>(kHeading.size() + bar.size() + 2);
+  const int32_t width = columns - 1;
+  std::string heading = kHeading + " ";
+  int32_t room = width - static_cast<int32_t>(heading.size() + 1 + bar.size());
+  // On a narrow terminal the path matters more than the heading.
+  if (room < kMinPathRoom) {
+    heading.clear();
+    room = width - static_cast<int32_t>(1 + bar.size());
+  }
   const TextMeasure characters = [](const std::string& text) { return static_cast<int32_t>(text.size()); };
-  std::string line = kHeading + " " + FitPathToLabel(path, characters, room) + " " + bar;
-  if (columns > 1 && static_cast<int32_t>(line.size()) > columns - 1) line.resize(columns - 1);
+  std::string line = heading + FitPathToLabel(path, characters, room) + " " + bar;
+  // Still too wide: keep the end, where bar and percentage are.
+  if (width > 0 && static_cast<int32_t>(line.size()) > width) line.erase(0, line.size() - width);
   return line;
 }
 
