@@ -20,6 +20,7 @@
 // is handed over only when the next byte arrives, so the last full buffer goes out through
 // FlushOutput, which runs exactly once per call.
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -44,6 +45,8 @@ using lzh::kRingMask;
 using lzh::kRoot;
 
 constexpr uint32_t kMarkerOnly = 0x80000000u;  // BitBuffer 0x8000 in the upper half
+// Unread input bytes the fast loop needs before an item: one 8-byte refill load.
+constexpr unsigned kFastInputMargin = 8;
 
 class Decoder {
  public:
@@ -99,7 +102,22 @@ class Decoder {
     outputCount_ = 0;
   }
 
+  // The state that changes on every symbol, kept in locals by the loops that use it.
+  struct HotState {
+    uint32_t bitBuffer;  // BitBuffer in the upper half; the lower half stays 0
+    unsigned bitCount;
+    bool endOfInput;
+    unsigned ringPos;
+    uint8_t* out;
+  };
+
   void DecodeLoop();
+  void DecodeItemsFast(HotState& state);
+  bool DecodeItemCarefully(HotState& state);
+  void Refill(HotState& state);
+  unsigned ReadBit(HotState& state);
+  void StoreOutputByte(HotState& state, uint8_t byte);
+  void CopyMatch(HotState& state, unsigned distance, unsigned length);
 
   lzh::StreamProcs procs_;
   uint16_t inputSize_;
@@ -116,100 +134,177 @@ class Decoder {
 void Decoder::DecodeLoop() {
   tree_.InitTree();
   std::fill(RingBuffer, RingBuffer + lzh::kRingStart, lzh::kRingFill);
-
-  // The state that changes on every symbol lives in locals; the members are brought up to
-  // date before every call that may raise, so that the final flush sees the right count.
-  uint32_t bitBuffer = 0;
-  unsigned bitCount = 0;
-  bool endOfInput = false;
-  unsigned ringPos = lzh::kRingStart;
-  uint8_t* const outStart = output_.get();
-  uint8_t* const outEnd = outStart + outputSize_;
-  uint8_t* out = outStart;
-
-  auto refill = [&] {
-    int byte = FetchInputByte();
-    if (byte < 0) {
-      endOfInput = true;
-      byte = 0;
-    }
-    bitBuffer |= static_cast<uint32_t>(byte) << (24 - bitCount);
-    bitCount += 8;
-  };
-  auto readBit = [&] {
-    if (bitCount < 8) refill();
-    const unsigned bit = bitBuffer >> 31;
-    bitBuffer <<= 1;
-    --bitCount;
-    return bit;
-  };
-  auto storeOutputByte = [&](uint8_t byte) {
-    if (out == outEnd) {
-      outputCount_ = static_cast<uint16_t>(out - outStart);
-      HandOverFullBuffer();
-      out = outStart;
-    }
-    *out++ = byte;
-  };
-  auto endOfCode = [&] {
-    outputCount_ = static_cast<uint16_t>(out - outStart);
-    throw ECompress("");
-  };
-
-  const uint16_t* const child = tree_.ChildTable;
+  HotState state{0, 0, false, lzh::kRingStart, output_.get()};
   for (;;) {
-    // DecodeSymbol
-    if (bitCount < 8) refill();
-    unsigned x = child[kRoot];
-    if (bitCount == 8 && bitBuffer == kMarkerOnly && !endOfInput && child[x + 1] >= kNodeCount) {
-      outputCount_ = static_cast<uint16_t>(out - outStart);
-      if (MarkerEndsInput()) break;
+    if (!state.endOfInput && inputCount_ - inputPos_ >= static_cast<int>(kFastInputMargin)) DecodeItemsFast(state);
+    if (DecodeItemCarefully(state)) break;
+  }
+  outputCount_ = static_cast<uint16_t>(state.out - output_.get());
+}
+
+inline void Decoder::Refill(HotState& state) {
+  int byte = FetchInputByte();
+  if (byte < 0) {
+    state.endOfInput = true;
+    byte = 0;
+  }
+  state.bitBuffer |= static_cast<uint32_t>(byte) << (24 - state.bitCount);
+  state.bitCount += 8;
+}
+
+inline unsigned Decoder::ReadBit(HotState& state) {
+  if (state.bitCount < 8) Refill(state);
+  const unsigned bit = state.bitBuffer >> 31;
+  state.bitBuffer <<= 1;
+  --state.bitCount;
+  return bit;
+}
+
+inline void Decoder::StoreOutputByte(HotState& state, uint8_t byte) {
+  if (state.out == output_.get() + outputSize_) {
+    HandOverFullBuffer();
+    state.out = output_.get();
+  }
+  *state.out++ = byte;
+}
+
+// Byte by byte, so that a source overlapping the bytes being written repeats them.
+inline void Decoder::CopyMatch(HotState& state, unsigned distance, unsigned length) {
+  unsigned from = (state.ringPos - distance - 1) & kRingMask;
+  unsigned to = state.ringPos;
+  uint8_t* out = state.out;
+  if (static_cast<unsigned>(output_.get() + outputSize_ - out) >= length) {
+    for (unsigned k = 0; k < length; ++k) {
+      const uint8_t byte = RingBuffer[from];
+      from = (from + 1) & kRingMask;
+      *out++ = byte;
+      RingBuffer[to] = byte;
+      to = (to + 1) & kRingMask;
     }
+    state.out = out;
+  } else {
+    for (unsigned k = 0; k < length; ++k) {
+      const uint8_t byte = RingBuffer[from];
+      from = (from + 1) & kRingMask;
+      StoreOutputByte(state, byte);
+      RingBuffer[to] = byte;
+      to = (to + 1) & kRingMask;
+    }
+  }
+  state.ringPos = to;
+}
+
+// One item by the letter of the bit reader rules, with both end checks. Used where the input
+// buffer is nearly used up, and wherever the input has run out. True when the stream ended.
+bool Decoder::DecodeItemCarefully(HotState& state) {
+  // The read procedure may fail: the final flush must then see every byte stored so far.
+  outputCount_ = static_cast<uint16_t>(state.out - output_.get());
+  // DecodeSymbol; its first bit would refill now anyway.
+  if (state.bitCount < 8) Refill(state);
+  const uint16_t* const child = tree_.ChildTable;
+  unsigned x = child[kRoot];
+  if (state.bitCount == 8 && state.bitBuffer == kMarkerOnly && !state.endOfInput &&
+      child[x + 1] >= kNodeCount) {
+    if (MarkerEndsInput()) return true;
+  }
+  do {
+    x = child[x + ReadBit(state)];
+    if (state.endOfInput && state.bitBuffer == 0) {
+      outputCount_ = static_cast<uint16_t>(state.out - output_.get());
+      throw ECompress("");
+    }
+  } while (x < kNodeCount);
+  const unsigned symbol = x - kNodeCount;
+  tree_.UpdateTree(symbol);
+
+  if (symbol < 256) {
+    StoreOutputByte(state, static_cast<uint8_t>(symbol));
+    RingBuffer[state.ringPos] = static_cast<uint8_t>(symbol);
+    state.ringPos = (state.ringPos + 1) & kRingMask;
+  } else {
+    // DecodeDistance: eight bits index the prefix tables, then the rest of the 6 plain bits.
+    if (state.bitCount < 8) Refill(state);
+    const unsigned b = state.bitBuffer >> 24;
+    state.bitBuffer <<= 8;
+    state.bitCount -= 8;
+    unsigned v = b;
+    for (unsigned n = lzh::kDistance.prefixLength[b] - 2u; n > 0; --n) v = (v << 1) | ReadBit(state);
+    const unsigned distance = (unsigned{lzh::kDistance.upper[b]} << 6) | (v & 63);
+    CopyMatch(state, distance, static_cast<unsigned>(lzh::MatchLengthOf(static_cast<int>(symbol))));
+  }
+  return state.endOfInput && state.bitBuffer == kMarkerOnly;
+}
+
+inline uint64_t LoadBigEndian64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_bswap64(v);
+}
+
+// Items decoded from a 64-bit bit container while the input buffer holds at least
+// kFastInputMargin unread bytes. There the input cannot run out inside an item, so the end
+// checks cannot fire and the moment a byte is taken from the buffer changes nothing; only
+// the state at the exit must match the careful reader's. That state follows from the bits
+// consumed: after an item, whose last read is always a single bit, the careful reader holds
+// between 7 and 14 bits, the one count in that range that completes whole bytes.
+//
+// A symbol code is at most 21 bits (the tree is a Huffman tree whose root stays at or below
+// 0x8000, and a depth of 22 would need a weight of at least 46368), a distance 14 bits, so
+// one refill to at least 56 bits covers an item.
+void Decoder::DecodeItemsFast(HotState& state) {
+  const uint8_t* p = input_.get() + inputPos_;
+  const uint8_t* const lastStart = input_.get() + inputCount_ - kFastInputMargin;
+  uint64_t bits = static_cast<uint64_t>(state.bitBuffer) << 32;
+  unsigned avail = state.bitCount;
+  unsigned ringPos = state.ringPos;
+  uint8_t* out = state.out;
+  uint8_t* const outEnd = output_.get() + outputSize_;
+  const uint16_t* const child = tree_.ChildTable;
+
+  while (p <= lastStart) {
+    bits |= LoadBigEndian64(p) >> avail;
+    p += (63 - avail) >> 3;
+    avail |= 56;
+
+    unsigned x = child[kRoot];
     do {
-      x = child[x + readBit()];
-      if (endOfInput && bitBuffer == 0) endOfCode();
+      x = child[x + static_cast<unsigned>(bits >> 63)];
+      bits <<= 1;
+      --avail;
     } while (x < kNodeCount);
     const unsigned symbol = x - kNodeCount;
     tree_.UpdateTree(symbol);
 
     if (symbol < 256) {
-      storeOutputByte(static_cast<uint8_t>(symbol));
+      if (out == outEnd) {
+        outputCount_ = outputSize_;
+        HandOverFullBuffer();
+        out = output_.get();
+      }
+      *out++ = static_cast<uint8_t>(symbol);
       RingBuffer[ringPos] = static_cast<uint8_t>(symbol);
       ringPos = (ringPos + 1) & kRingMask;
     } else {
-      // DecodeDistance: eight bits index the prefix tables, then the rest of the 6 plain bits.
-      if (bitCount < 8) refill();
-      const unsigned b = bitBuffer >> 24;
-      bitBuffer <<= 8;
-      bitCount -= 8;
-      unsigned v = b;
-      for (unsigned n = lzh::kDistance.prefixLength[b] - 2u; n > 0; --n) v = (v << 1) | readBit();
-      const unsigned distance = (unsigned{lzh::kDistance.upper[b]} << 6) | (v & 63);
-
-      // Byte by byte, so that a source overlapping the bytes being written repeats them.
-      unsigned from = (ringPos - distance - 1) & kRingMask;
-      const unsigned length = lzh::MatchLengthOf(static_cast<int>(symbol));
-      if (static_cast<unsigned>(outEnd - out) >= length) {
-        for (unsigned k = 0; k < length; ++k) {
-          const uint8_t byte = RingBuffer[from];
-          from = (from + 1) & kRingMask;
-          *out++ = byte;
-          RingBuffer[ringPos] = byte;
-          ringPos = (ringPos + 1) & kRingMask;
-        }
-      } else {
-        for (unsigned k = 0; k < length; ++k) {
-          const uint8_t byte = RingBuffer[from];
-          from = (from + 1) & kRingMask;
-          storeOutputByte(byte);
-          RingBuffer[ringPos] = byte;
-          ringPos = (ringPos + 1) & kRingMask;
-        }
-      }
+      const unsigned b = static_cast<unsigned>(bits >> 56);
+      const unsigned codeLength = lzh::kDistance.prefixLength[b] + 6u;
+      const unsigned low = static_cast<unsigned>(bits >> (64 - codeLength)) & 63;
+      bits <<= codeLength;
+      avail -= codeLength;
+      const unsigned distance = (unsigned{lzh::kDistance.upper[b]} << 6) | low;
+      HotState copy{0, 0, false, ringPos, out};
+      CopyMatch(copy, distance, static_cast<unsigned>(lzh::MatchLengthOf(static_cast<int>(symbol))));
+      ringPos = copy.ringPos;
+      out = copy.out;
     }
-    if (endOfInput && bitBuffer == kMarkerOnly) break;
   }
-  outputCount_ = static_cast<uint16_t>(out - outStart);
+
+  const unsigned held = 7 + ((avail + 1) & 7);  // 7..14, congruent to avail modulo 8
+  p -= (avail - held) / 8;
+  inputPos_ = static_cast<uint16_t>(p - input_.get());
+  state.bitBuffer = static_cast<uint32_t>(bits >> 32) & (0xFFFFFFFFu << (32 - held));
+  state.bitCount = held;
+  state.ringPos = ringPos;
+  state.out = out;
 }
 
 std::unique_ptr<Decoder> MakeDecoder(const lzh::StreamProcs& procs, uint16_t inputSize,
