@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include "host/convert.h"
+#include "host/files.h"
+#include "host/paths.h"
+#include "host/platform.h"
+
+namespace {
+
+TEST(Win32Platform, PathsStayAsTheyAre) {
+  EXPECT_EQ(NativePath("C:\\a/b"), "C:\\a/b");
+  EXPECT_EQ(InternalPath("C:\\a/b"), "C:\\a/b");
+}
+
+TEST(Win32Platform, SystemFolders) {
+  const std::string temp = TempDirectory();
+  ASSERT_FALSE(temp.empty());
+  EXPECT_EQ(temp.back(), '\\');
+  EXPECT_TRUE(IsDirectory(temp));
+  EXPECT_TRUE(IsDirectory(WindowsDirectory()));
+  EXPECT_TRUE(IsDirectory(SystemDirectory()));
+  EXPECT_NE(WindowsDirectory().back(), '\\');
+}
+
+TEST(Win32Platform, ModuleFileNameIsThisProgram) {
+  EXPECT_EQ(UpperAscii(FileNameOf(ModuleFileName())), "TEST_HOST.EXE");
+  EXPECT_TRUE(FileIsPresent(ModuleFileName()));
+}
+
+TEST(Win32Platform, NoStringResourceMeansNoOffsetText) {
+  EXPECT_EQ(ArchiveOffsetText(), "");
+}
+
+TEST(Win32Platform, DecimalSeparatorIsOneCharacterOfTheSystemLocale) {
+  InitHostServices();
+  EXPECT_NE(DecimalSeparator(), '\0');
+  const char saved = DecimalSeparator();
+  SetDecimalSeparator('.');
+  EXPECT_EQ(ParseFloat("0.5"), 0.5L);
+  SetDecimalSeparator(saved);
+}
+
+}  // namespace
