@@ -1,0 +1,353 @@
+// Resource rewriting of Windows program images: round trips, icons, version strings, the
+// image layout after the resource section grows or shrinks, and hostile input.
+#include "tools/sfxpack/pe_resources.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace {
+
+uint32_t Get32(const Bytes& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+void Set32(Bytes& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void Set16(Bytes& b, size_t at, uint16_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+// Layout of the images the tests make: PE header at 0x40, optional header at 0x58, sections
+// from 0x138: .text, .rsrc, then the section given (relocations by default).
+constexpr size_t kPe = 0x40, kOpt = 0x58, kSections = 0x138;
+constexpr uint32_t kDiscardableData = 0x42000040, kWritableData = 0xC0000040;
+
+struct TImageShape {
+  uint32_t trailerFlags = kDiscardableData;  // 0: no section behind the resources
+  bool checksum = true;
+  Bytes tail;  // bytes behind the last section, reached through the symbol-table pointer
+};
+
+size_t SectionHeader(int index) { return kSections + index * 40; }
+
+Bytes MakeImage(const ResourceTree& tree, const TImageShape& shape = {}) {
+  const Bytes rsrc = SerialiseResources(tree, 0x2000);
+  const uint32_t rsrcRaw = static_cast<uint32_t>((rsrc.size() + 0x1FF) & ~0x1FFu);
+  const int sections = shape.trailerFlags != 0 ? 3 : 2;
+  Bytes image(0x400, 0);
+  image[0] = 'M';
+  image[1] = 'Z';
+  Set32(image, 0x3C, kPe);
+  Set32(image, kPe, 0x4550);
+  Set16(image, kPe + 4, 0x14C);
+  Set16(image, kPe + 6, static_cast<uint16_t>(sections));
+  Set16(image, kPe + 20, 224);
+  Set16(image, kOpt, 0x10B);
+  Set32(image, kOpt + 32, 0x1000);
+  Set32(image, kOpt + 36, 0x200);
+  Set32(image, kOpt + 60, 0x400);
+  Set32(image, kOpt + 92, 16);
+  auto section = [&](int i, const char* name, uint32_t va, uint32_t vsize, uint32_t raw,
+                     uint32_t rawSize, uint32_t flags) {
+    std::memcpy(&image[SectionHeader(i)], name, std::strlen(name));
+    Set32(image, SectionHeader(i) + 8, vsize);
+    Set32(image, SectionHeader(i) + 12, va);
+    Set32(image, SectionHeader(i) + 16, rawSize);
+    Set32(image, SectionHeader(i) + 20, raw);
+    Set32(image, SectionHeader(i) + 36, flags);
+  };
+  section(0, ".text", 0x1000, 0x10, 0x400, 0x200, 0x60000020);
+  section(1, ".rsrc", 0x2000, static_cast<uint32_t>(rsrc.size()), 0x600, rsrcRaw, 0x40000040);
+  image.resize(0x600, 0xC3);  // the code section: recognisable filler
+  image.insert(image.end(), rsrc.begin(), rsrc.end());
+  image.resize(0x600 + rsrcRaw, 0);
+  const uint32_t trailerVa = 0x2000 + ((static_cast<uint32_t>(rsrc.size()) + 0xFFF) & ~0xFFFu);
+  uint32_t end = trailerVa;
+  if (shape.trailerFlags != 0) {
+    section(2, ".reloc", trailerVa, 0x0C, static_cast<uint32_t>(image.size()), 0x200,
+            shape.trailerFlags);
+    Set32(image, kOpt + 96 + 5 * 8, trailerVa);
+    Set32(image, kOpt + 96 + 5 * 8 + 4, 0x0C);
+    const uint8_t block[12] = {0x00, 0x10, 0, 0, 0x0C, 0, 0, 0, 0x01, 0x30, 0x05, 0x30};
+    image.insert(image.end(), block, block + 12);
+    image.resize(image.size() + 0x200 - 12, 0);
+    end += 0x1000;
+  }
+  Set32(image, kOpt + 56, end);
+  Set32(image, kOpt + 96 + 2 * 8, 0x2000);
+  Set32(image, kOpt + 96 + 2 * 8 + 4, static_cast<uint32_t>(rsrc.size()));
+  if (!shape.tail.empty()) {
+    Set32(image, kPe + 12, static_cast<uint32_t>(image.size()));
+    image.insert(image.end(), shape.tail.begin(), shape.tail.end());
+  }
+  if (shape.checksum) Set32(image, kOpt + 64, ImageChecksum(image, kOpt + 64));
+  return image;
+}
+
+Bytes Text16(const std::u16string& s) {
+  Bytes b;
+  for (char16_t c : s) {
+    b.push_back(static_cast<uint8_t>(c));
+    b.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  return b;
+}
+
+// A tree like the stub's: the dialog by name, string block 1 with the offset digits, an icon.
+ResourceTree StubLikeTree() {
+  ResourceTree tree;
+  const TResourceKey neutral = TResourceKey::Id(0);
+  tree[TResourceKey::Id(kResourceDialog)][TResourceKey::Named(u"QZPROGRESSCLASS")][neutral]
+      .bytes = Bytes(180, 0x5A);
+  Bytes strings = {0, 0, 9, 0};
+  const Bytes digits = Text16(u"000047616");
+  strings.insert(strings.end(), digits.begin(), digits.end());
+  strings.resize(strings.size() + 14 * 2, 0);
+  tree[TResourceKey::Id(kResourceString)][TResourceKey::Id(1)][neutral].bytes = strings;
+  tree[TResourceKey::Id(kResourceIcon)][TResourceKey::Id(1)][neutral].bytes = Bytes(40, 1);
+  tree[TResourceKey::Id(kResourceIcon)][TResourceKey::Id(2)][neutral].bytes = Bytes(40, 2);
+  Bytes group = {0, 0, 1, 0, 2, 0};
+  for (uint16_t id : {1, 2}) {
+    Bytes entry(12, 0);
+    entry[0] = entry[1] = static_cast<uint8_t>(16 * id);
+    entry.push_back(static_cast<uint8_t>(id));
+    entry.push_back(0);
+    group.insert(group.end(), entry.begin(), entry.end());
+  }
+  tree[TResourceKey::Id(kResourceGroupIcon)][TResourceKey::Named(u"MAINICON")][neutral].bytes =
+      group;
+  return tree;
+}
+
+// An .ico file with images of the given sizes (bytes), each filled with its index + 0x10.
+Bytes MakeIco(const std::vector<uint32_t>& sizes) {
+  Bytes ico = {0, 0, 1, 0, static_cast<uint8_t>(sizes.size()), 0};
+  uint32_t at = static_cast<uint32_t>(6 + 16 * sizes.size());
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    Bytes entry(16, 0);
+    entry[0] = entry[1] = static_cast<uint8_t>(16 << i);
+    Set16(entry, 4, 1);
+    Set16(entry, 6, 32);
+    Set32(entry, 8, sizes[i]);
+    Set32(entry, 12, at);
+    ico.insert(ico.end(), entry.begin(), entry.end());
+    at += sizes[i];
+  }
+  for (size_t i = 0; i < sizes.size(); ++i) ico.insert(ico.end(), sizes[i], uint8_t(0x10 + i));
+  return ico;
+}
+
+const LanguageMap& Named(const ResourceTree& tree, uint16_t type, const TResourceKey& name) {
+  return tree.at(TResourceKey::Id(type)).at(name);
+}
+
+}  // namespace
+
+TEST(PeResources, RebuildKeepsTreeAndLayoutValid) {
+  const Bytes image = MakeImage(StubLikeTree());
+  PeImage parsed(image);
+  EXPECT_TRUE(parsed.Resources() == StubLikeTree());
+  const Bytes same = parsed.Build();
+  EXPECT_EQ(same, image) << "an unchanged tree must give the same bytes";
+
+  // Growing by more than a page moves the relocations behind the resources.
+  parsed.Resources()[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes =
+      Bytes(0x1800, 0xAB);
+  const Bytes grown = parsed.Build();
+  PeImage reparsed(grown);
+  EXPECT_TRUE(reparsed.Resources() == parsed.Resources());
+  const uint32_t rsrcSize = Get32(grown, SectionHeader(1) + 8);
+  EXPECT_EQ(Get32(grown, kOpt + 96 + 2 * 8 + 4), rsrcSize);
+  EXPECT_EQ(Get32(grown, SectionHeader(1) + 16) % 0x200, 0u);
+  EXPECT_GE(Get32(grown, SectionHeader(1) + 16), rsrcSize);
+  const uint32_t relocVa = Get32(grown, SectionHeader(2) + 12);
+  const uint32_t relocRaw = Get32(grown, SectionHeader(2) + 20);
+  EXPECT_EQ(relocVa, 0x2000 + ((rsrcSize + 0xFFF) & ~0xFFFu));
+  EXPECT_EQ(Get32(grown, kOpt + 96 + 5 * 8), relocVa);
+  EXPECT_EQ(relocRaw, 0x600 + Get32(grown, SectionHeader(1) + 16));
+  EXPECT_EQ(Get32(grown, relocRaw + 8), 0x30053001u) << "relocation block moved intact";
+  EXPECT_EQ(Get32(grown, kOpt + 56), relocVa + 0x1000);
+  EXPECT_EQ(Get32(grown, kOpt + 64), ImageChecksum(grown, kOpt + 64));
+  EXPECT_EQ(grown[0x400], 0xC3) << "the code section is left alone";
+}
+
+TEST(PeResources, LayoutRules) {
+  // A writable section behind the resources cannot move: growth fails, shrinking fits.
+  TImageShape pinned;
+  pinned.trailerFlags = kWritableData;
+  ResourceTree big = StubLikeTree();
+  big[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes = Bytes(0x900, 1);
+  PeImage fixed(MakeImage(big, pinned));
+  fixed.Resources()[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes =
+      Bytes(0x2000, 1);
+  EXPECT_THROW(fixed.Build(), EBadImage);
+  fixed.Resources().erase(TResourceKey::Id(10));
+  const Bytes shrunk = fixed.Build();
+  EXPECT_TRUE(PeImage(shrunk).Resources() == StubLikeTree());
+  EXPECT_EQ(Get32(shrunk, SectionHeader(2) + 12), Get32(MakeImage(big, pinned), SectionHeader(2) + 12));
+
+  // Resources last, a symbol table behind them, no checksum: the table moves, zero stays zero.
+  TImageShape last;
+  last.trailerFlags = 0;
+  last.checksum = false;
+  last.tail = Bytes{'S', 'Y', 'M', 'S'};
+  PeImage tailed(MakeImage(StubLikeTree(), last));
+  tailed.Resources()[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes =
+      Bytes(0x500, 1);
+  const Bytes moved = tailed.Build();
+  const uint32_t symbols = Get32(moved, kPe + 12);
+  ASSERT_EQ(symbols + 4, moved.size());
+  EXPECT_EQ(moved[symbols], 'S');
+  EXPECT_EQ(Get32(moved, kOpt + 64), 0u);
+
+  // A signed program would carry a signature the rewrite breaks.
+  Bytes signedImage = MakeImage(StubLikeTree());
+  Set32(signedImage, kOpt + 96 + 4 * 8, 0x800);
+  EXPECT_THROW(PeImage(signedImage).Build(), EBadImage);
+}
+
+TEST(PeResources, IconGroupReplaced) {
+  ResourceTree tree = StubLikeTree();
+  tree[TResourceKey::Id(kResourceIcon)][TResourceKey::Id(9)][TResourceKey::Id(0)].bytes = {9};
+  SetIconGroup(tree, MakeIco({100, 300, 5}));
+  const auto& groups = tree.at(TResourceKey::Id(kResourceGroupIcon));
+  ASSERT_EQ(groups.size(), 1u);
+  const Bytes& group = Named(tree, kResourceGroupIcon, TResourceKey::Named(u"MAINICON"))
+                           .at(TResourceKey::Id(0)).bytes;
+  ASSERT_EQ(group.size(), 6u + 3 * 14);
+  EXPECT_EQ(group[4], 3);
+  const auto& icons = tree.at(TResourceKey::Id(kResourceIcon));
+  EXPECT_EQ(icons.size(), 4u) << "three new images and the unrelated icon 9";
+  for (int i = 0; i < 3; ++i) {
+    const size_t entry = 6 + i * 14;
+    const uint16_t id = static_cast<uint16_t>(group[entry + 12] | group[entry + 13] << 8);
+    const Bytes& image = icons.at(TResourceKey::Id(id)).at(TResourceKey::Id(0)).bytes;
+    EXPECT_EQ(image.size(), Get32(group, entry + 8));
+    EXPECT_EQ(image[0], 0x10 + i);
+    EXPECT_EQ(group[entry], 16 << i);
+  }
+
+  ResourceTree none;
+  SetIconGroup(none, MakeIco({64}));
+  EXPECT_EQ(Named(none, kResourceGroupIcon, TResourceKey::Id(1)).count(TResourceKey::Id(0)), 1u);
+}
+
+TEST(PeResources, MalformedIconFilesRejected) {
+  ResourceTree tree = StubLikeTree();
+  const ResourceTree before = tree;
+  Bytes beyond = MakeIco({100});
+  Set32(beyond, 6 + 8, 1000);
+  Bytes empty = MakeIco({});
+  Bytes cursor = MakeIco({10});
+  cursor[2] = 2;
+  for (const Bytes& bad : {Bytes{0, 0, 1}, beyond, empty, cursor})
+    EXPECT_THROW(SetIconGroup(tree, bad), EBadImage);
+  EXPECT_TRUE(tree == before);
+}
+
+TEST(PeResources, VersionStrings) {
+  ResourceTree tree;
+  SetVersionStrings(tree, {{"ProductName", "Werkzeug \xC3\xA4\xF0\x9F\x99\x82"},
+                           {"FileVersion", "2.5.0.17"}});
+  const Bytes& created = Named(tree, kResourceVersion, TResourceKey::Id(1)).at(TResourceKey::Id(0)).bytes;
+  EXPECT_EQ(VersionString(created, "ProductName"), "Werkzeug \xC3\xA4\xF0\x9F\x99\x82");
+  EXPECT_EQ(Get32(created, 40), 0xFEEF04BDu) << "fixed information after the 40-byte header";
+  EXPECT_EQ(Get32(created, 48), 0x00020005u);
+  EXPECT_EQ(Get32(created, 52), 0x00000011u);
+  EXPECT_EQ(Get32(created, 0) & 0xFFFF, created.size());
+
+  SetVersionStrings(tree, {{"ProductName", "Other"}, {"CompanyName", "ACME"},
+                           {"FileVersion", "not a number"}});
+  const Bytes& edited = Named(tree, kResourceVersion, TResourceKey::Id(1)).at(TResourceKey::Id(0)).bytes;
+  EXPECT_EQ(VersionString(edited, "ProductName"), "Other");
+  EXPECT_EQ(VersionString(edited, "CompanyName"), "ACME");
+  EXPECT_EQ(VersionString(edited, "FileVersion"), "not a number");
+  EXPECT_EQ(Get32(edited, 48), 0x00020005u) << "a text version leaves the numbers";
+  EXPECT_EQ(VersionString(edited, "Missing"), "");
+
+  Bytes truncated(edited.begin(), edited.begin() + 30);
+  EXPECT_THROW(VersionString(truncated, "ProductName"), EBadImage);
+  Bytes lying = edited;
+  lying[0] = 0xFF;  // claims more bytes than there are
+  EXPECT_THROW(VersionString(lying, "ProductName"), EBadImage);
+}
+
+TEST(PeResources, HostileImagesRejectedWithoutCrash) {
+  ResourceTree tree = StubLikeTree();
+  SetVersionStrings(tree, {{"FileDescription", "x"}});
+  const Bytes good = MakeImage(tree);
+  for (size_t length = 0; length < good.size(); length += 7) {
+    const Bytes cut(good.begin(), good.begin() + length);
+    try {
+      PeImage(cut).Build();
+    } catch (const EBadImage&) {
+    }
+  }
+  std::mt19937 random(7);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes damaged = good;
+    for (int flips = 0; flips < 4; ++flips) {
+      // Mostly the headers and the resource directory, where the offsets are.
+      const size_t at = round % 2 ? random() % 0x200 : 0x600 + random() % 0x100;
+      damaged[at] ^= static_cast<uint8_t>(1 << (random() % 8));
+    }
+    try {
+      PeImage parsed(damaged);
+      PeImage(parsed.Build());
+    } catch (const EBadImage&) {
+    }
+  }
+  // A directory that lists itself as its own subdirectory.
+  Bytes loop = good;
+  Set32(loop, 0x600 + 16 + 4, 0x80000000u);
+  EXPECT_THROW(PeImage{loop}, EBadImage);
+  Bytes notPe = good;
+  notPe[kPe] = 'X';
+  EXPECT_THROW(PeImage{notPe}, EBadImage);
+  Bytes pe64 = good;
+  Set16(pe64, kOpt, 0x20B);
+  EXPECT_THROW(PeImage{pe64}, EBadImage);
+  Bytes farData = good;
+  Set32(farData, kOpt + 96 + 2 * 8, 0x7000);
+  EXPECT_THROW(PeImage{farData}, EBadImage);
+}
+
+#ifdef SFX_STUB_PATH
+namespace {
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+TEST(PeResources, RealStubRoundTrip) {
+  const Bytes stub = ReadFile(SFX_STUB_PATH);
+  if (stub.empty()) GTEST_SKIP() << SFX_STUB_PATH << " has not been built";
+  PeImage parsed(stub);
+  const ResourceTree original = parsed.Resources();
+  const TResourceKey dialog = TResourceKey::Named(u"QZPROGRESSCLASS");
+  ASSERT_EQ(Named(original, kResourceDialog, dialog).size(), 1u);
+  ASSERT_EQ(Named(original, kResourceString, TResourceKey::Id(1)).size(), 1u);
+  EXPECT_TRUE(PeImage(parsed.Build()).Resources() == original);
+
+  SetIconGroup(parsed.Resources(), MakeIco({1000, 4000}));
+  SetVersionStrings(parsed.Resources(), {{"ProductName", "Probe"}, {"FileVersion", "1.2.3.4"}});
+  const Bytes rebuilt = parsed.Build();
+  PeImage reread(rebuilt);
+  for (uint16_t type : {kResourceDialog, kResourceString})
+    EXPECT_TRUE(reread.Resources().at(TResourceKey::Id(type)) ==
+                original.at(TResourceKey::Id(type)));
+  EXPECT_EQ(VersionString(Named(reread.Resources(), kResourceVersion,
+                                reread.Resources().at(TResourceKey::Id(kResourceVersion)).begin()->first)
+                              .begin()->second.bytes,
+                          "ProductName"),
+            "Probe");
+}
+#endif
