@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
 
 #include "host/files.h"
@@ -23,6 +24,9 @@ class FaultyFileSystem : public FileSystem {
   int Calls(FsCall kind) const { return calls_[static_cast<int>(kind)]; }
   int TotalCalls() const;
   int FaultsInjected() const { return faults_; }
+  // The path the first injected failure concerned (for a handle call, the path it was opened
+  // with); empty before one.
+  const std::string& FaultPath() const { return faultPath_; }
   void ResetCounts();
 
   FileHandle OpenExisting(const std::string& path, int mode) override;
@@ -32,8 +36,8 @@ class FaultyFileSystem : public FileSystem {
   int32_t Write(FileHandle handle, const void* buffer, int32_t count) override;
   int32_t Seek(FileHandle handle, int32_t offset, int origin) override;
   bool Close(FileHandle handle) override;
-  bool IsPresent(const std::string& path) override { return inner_.IsPresent(path); }
-  bool IsDirectory(const std::string& path) override { return inner_.IsDirectory(path); }
+  bool IsPresent(const std::string& path) override { return injected_ = false, inner_.IsPresent(path); }
+  bool IsDirectory(const std::string& path) override { return injected_ = false, inner_.IsDirectory(path); }
   bool MakeDirectory(const std::string& path) override;
   bool Remove(const std::string& path) override;
   int SetAttributes(const std::string& path, uint32_t attributes) override;
@@ -41,7 +45,9 @@ class FaultyFileSystem : public FileSystem {
   int LastError() override { return injected_ ? error_ : inner_.LastError(); }
 
  private:
-  bool ShouldFail(FsCall kind);
+  bool ShouldFail(FsCall kind, const std::string& path);
+  bool ShouldFail(FsCall kind, FileHandle handle);
+  FileHandle Track(FileHandle handle, const std::string& path);
 
   FileSystem& inner_;
   std::array<int, kFsCallKinds> calls_{};
@@ -51,6 +57,8 @@ class FaultyFileSystem : public FileSystem {
   bool persistent_ = false;
   bool injected_ = false;  // the last call was failed here
   int faults_ = 0;
+  std::string faultPath_;
+  std::map<FileHandle, std::string> paths_;
 };
 
 // Puts a file system in place for the services of host/files.h while in scope.

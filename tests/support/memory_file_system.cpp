@@ -53,11 +53,14 @@ bool ResolveImpl(const std::string& path, bool allowWildcards, std::string& reso
     while (end < path.size() && !IsSeparator(path[end])) ++end;
     std::string part = path.substr(i, end - i);
     i = end + 1;
-    if (part == "..") {
+    const bool mentionsParent = part.find("..") != std::string::npos;
+    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+    // Windows drops trailing dots and blanks; a component left empty that spelled ".." in
+    // some way (".. ", "...") is taken as the parent, the reading that lets a path escape.
+    if (part.empty() && mentionsParent) {
       if (!parts.empty()) parts.pop_back();
       continue;
     }
-    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
     if (part.empty()) continue;
     for (char c : part) {
       if (IsForbiddenInName(c, allowWildcards)) {
