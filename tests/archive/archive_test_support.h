@@ -1,0 +1,52 @@
+// Installers for the archive tests: members encoded with the real encoder, laid out with the
+// directory writer behind a stub of a few bytes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/archive_writer.h"
+
+struct TestMember {
+  std::string name;
+  std::vector<uint8_t> content;
+  int32_t attributes = 32;
+  long double dateTime = 45000.5;  // 2023-03-15 12:00
+  std::optional<int32_t> unpackedSize;        // recorded size; the content's size if unset
+  std::optional<ArchiveBytes> stream;         // stored stream; the encoded content if unset
+};
+
+constexpr int32_t kTestStubSize = 100;
+
+TestMember TextMember(const std::string& name, const std::string& text);
+TestMember ConfigMember(const std::string& iniText);
+std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed);
+std::vector<uint8_t> Bytes(const std::string& text);
+
+// Stub bytes followed by the archive: the members in order (the last one should be the
+// configuration member).
+ArchiveBytes MakeInstaller(const std::vector<TestMember>& members);
+// Stub bytes followed by a directory alone (no data area).
+ArchiveBytes WithStub(const ArchiveBytes& archive);
+
+// The platform's real disk, for runs that read the configuration through the system.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  const std::string& Path() const { return path_; }  // internal form, ends in "\"
+  std::string operator/(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+void WriteDiskFile(const std::string& path, const std::vector<uint8_t>& bytes);
+bool DiskFileExists(const std::string& path);
+std::vector<uint8_t> ReadDiskFile(const std::string& path);
+std::string ReadDiskText(const std::string& path);
+std::vector<std::string> ReadLines(const std::string& path);  // CR LF lines
+
+TestMember DataMember(const std::string& name, const std::vector<uint8_t>& content);

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "archive/entry_list.h"
+#include "archive/extraction.h"
+#include "archive/member.h"
+#include "archive_test_support.h"
+#include "tests/support/fake_user_interface.h"
+#include "tests/support/faulty_file_system.h"
+
+namespace {
+
+const char kConfigHead[] = "[KVTR Configuration]\r\n";
+
+// Whole runs on the real disk: the Win32 build reads the configuration through the system.
+class ExtractionTest : public ::testing::Test {
+ protected:
+  std::string Run(const std::vector<TestMember>& members) {
+    WriteDiskFile(installer, MakeInstaller(members));
+    return RunImage();
+  }
+  std::string RunImage() {
+    ui.messages.clear();
+    ui.progress.clear();
+    const std::string command = ExtractArchiveAt(installer, kTestStubSize, target);
+    EXPECT_FALSE(CancelRequested);
+    EXPECT_EQ(EntryCount(), 0);
+    return command;
+  }
+  std::vector<std::string> ListLines() { return ReadLines(target + "$d$e$l$.lst"); }
+  std::string At(const std::string& name) const { return target + name; }
+
+  TempFolder folder;
+  std::string installer = folder / "setup.bin";
+  std::string target = folder / "target\\";
+  FakeUserInterface ui;
+  ScopedUserInterface scopedUi{ui};
+};
+
+TEST_F(ExtractionTest, FullRunExtractsListsAndBuildsTheCommand) {
+  const std::vector<uint8_t> big = RandomBytes(20000, 9);
+  const std::string command = Run({DataMember("big.bin", big), TextMember("sub\\b.txt", "bee"),
+                                   TextMember("\\c.txt", "sea"),
+                                   ConfigMember(std::string(kConfigHead) + "Executable=SETUP.EXE\r\nParameters=/q /x\r\n")});
+  EXPECT_EQ(command, At("SETUP.EXE /q /x"));
+  EXPECT_EQ(ReadDiskFile(At("big.bin")), big);
+  EXPECT_EQ(ReadDiskText(At("sub\\b.txt")), "bee");
+  EXPECT_EQ(ReadDiskText(At("c.txt")), "sea");
+  EXPECT_FALSE(DiskFileExists(At("$k$v$t$r.cnf")));
+  EXPECT_EQ(ListLines(), (std::vector<std::string>{At("big.bin"), At("sub\\b.txt"), At("c.txt")}));
+  EXPECT_TRUE(ui.messages.empty());
+  ASSERT_FALSE(ui.progress.empty());
+  EXPECT_EQ(ui.progress.back().done, ui.progress.back().total) << "100 percent at the end";
+  EXPECT_EQ(ui.progress.front().path, At("$k$v$t$r.cnf")) << "configuration first";
+}
+
+TEST_F(ExtractionTest, UseDirsOffListsThePathsActuallyWritten) {
+  EXPECT_EQ(Run({TextMember("sub\\a.txt", "a"), TextMember("\\b.txt", "b"),
+                 ConfigMember(std::string(kConfigHead) + "UseDirs=0\r\n")}),
+            "");
+  EXPECT_EQ(ReadDiskText(At("a.txt")), "a");
+  EXPECT_EQ(ListLines(), (std::vector<std::string>{At("a.txt"), At("b.txt")}));
+}
+
+TEST_F(ExtractionTest, ConfigurationValuesAndFlags) {
+  struct Case {
+    std::string config;
+    std::string command;
+    bool dirsKept;
+  };
+  const std::vector<Case> cases = {
+      {"", "", true},  // every key absent: all flags on, nothing to start
+      {"Parameters=/q\r\n", "", true},
+      {"Executable=run.exe\r\nParameters=\r\n", "run.exe", true},
+      {"Executable = run.exe \r\nParameters=  a  b  \r\n", "run.exe a  b", true},
+      {"UseDirs=00\r\n", "", true},
+      {"UseDirs=yes\r\n", "", true},
+      {"UseDirs=\r\n", "", true},
+      {"UseDirs=no\r\n", "", true},
+      {"UseDirs=0\r\n", "", false},
+      {"usedirs = 0\r\n", "", false},
+  };
+  for (const Case& c : cases) {
+    TempFolder fresh;
+    target = fresh / "t\\";
+    const std::string command = Run({TextMember("d\\f.txt", "f"), ConfigMember(std::string(kConfigHead) + c.config)});
+    EXPECT_EQ(command, c.command.empty() ? "" : At(c.command)) << c.config;
+    EXPECT_EQ(DiskFileExists(At("d\\f.txt")), c.dirsKept) << c.config;
+    EXPECT_EQ(DiskFileExists(At("f.txt")), !c.dirsKept) << c.config;
+  }
+}
+
+TEST_F(ExtractionTest, OnlyTheConfigurationMember) {
+  EXPECT_EQ(Run({ConfigMember(std::string(kConfigHead) + "Executable=x.exe\r\n")}), At("x.exe"));
+  EXPECT_TRUE(DiskFileExists(At("$d$e$l$.lst")));
+  EXPECT_TRUE(ListLines().empty());
+}
+
+TEST_F(ExtractionTest, SkippedMembersAreNotListedAndCancelEndsTheRun) {
+  WriteDiskFile(At("a.txt"), Bytes("old a"));
+  WriteDiskFile(At("b.txt"), Bytes("old b"));
+  ui.answers = {OverwriteAnswer::No, OverwriteAnswer::Cancel};
+  const std::string command =
+      Run({TextMember("a.txt", "new a"), TextMember("n.txt", "n"), TextMember("b.txt", "new b"),
+           TextMember("late.txt", "late"), ConfigMember(std::string(kConfigHead) + "OverWrite=0\r\nExecutable=x.exe\r\n")});
+  EXPECT_EQ(command, "");
+  EXPECT_EQ(ReadDiskText(At("a.txt")), "old a");
+  EXPECT_EQ(ReadDiskText(At("b.txt")), "old b");
+  EXPECT_EQ(ReadDiskText(At("n.txt")), "n");
+  EXPECT_FALSE(DiskFileExists(At("late.txt")));
+  EXPECT_EQ(ListLines(), std::vector<std::string>{At("n.txt")});
+  EXPECT_EQ(ui.asked, (std::vector<std::string>{At("a.txt"), At("b.txt")}));
+}
+
+TEST_F(ExtractionTest, SecondRunReplacesSilently) {
+  const std::vector<TestMember> first = {TextMember("a.txt", "one"), ConfigMember(kConfigHead)};
+  Run(first);
+  const std::string command = Run({TextMember("a.txt", "two"), ConfigMember(std::string(kConfigHead) + "Executable=e\r\n")});
+  EXPECT_EQ(command, At("e"));
+  EXPECT_EQ(ReadDiskText(At("a.txt")), "two");
+  EXPECT_TRUE(ui.asked.empty());
+}
+
+// Members of 12000 random bytes give three progress reports each (4096, 4096, the rest); the
+// configuration one. Report 5 is the first of member 1.
+TEST_F(ExtractionTest, CancelDuringMemberKListsKPlusOneLines) {
+  std::vector<TestMember> members;
+  for (uint32_t i = 0; i < 3; ++i) members.push_back(DataMember("m" + std::to_string(i) + ".bin", RandomBytes(12000, 20 + i)));
+  members.push_back(ConfigMember(std::string(kConfigHead) + "Executable=x.exe\r\n"));
+  ui.cancelAtProgress = 5;
+  EXPECT_EQ(Run(members), "");
+  EXPECT_EQ(ReadDiskFile(At("m0.bin")), members[0].content);
+  const std::vector<uint8_t> cut = ReadDiskFile(At("m1.bin"));
+  EXPECT_GT(cut.size(), 0u);
+  EXPECT_LT(cut.size(), members[1].content.size());
+  EXPECT_FALSE(DiskFileExists(At("m2.bin")));
+  EXPECT_EQ(ListLines(), (std::vector<std::string>{At("m0.bin"), At("m1.bin")}));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ExtractionTest, FailedTargetEndsTheRunLikeACancel) {
+  FaultyFileSystem faulty(PlatformFileSystem());
+  SetCurrentFileSystem(&faulty);
+  // Creates: 1 the configuration member, 2 the delete list, 3 member 0, 4 member 1.
+  faulty.FailAt(FsCall::Create, 4, kErrorAccessDenied);
+  const std::string command = Run({TextMember("a.txt", "a"), TextMember("b.txt", "b"), TextMember("c.txt", "c"),
+                                   ConfigMember(std::string(kConfigHead) + "Executable=x.exe\r\n")});
+  SetCurrentFileSystem(nullptr);
+  EXPECT_EQ(command, "");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].caption, "Error");
+  EXPECT_NE(ui.messages[0].text.find(At("b.txt")), std::string::npos) << ui.messages[0].text;
+  EXPECT_EQ(ListLines(), std::vector<std::string>{At("a.txt")});
+  EXPECT_FALSE(DiskFileExists(At("c.txt")));
+}
+
+TEST_F(ExtractionTest, DamagedMemberEndsTheRunLikeACancel) {
+  TestMember damaged = TextMember("b.txt", "bbbb");
+  damaged.unpackedSize = 50;
+  const std::string command = Run({TextMember("a.txt", "a"), damaged, TextMember("c.txt", "c"),
+                                   ConfigMember(std::string(kConfigHead) + "Executable=x.exe\r\n")});
+  EXPECT_EQ(command, "");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "This is not a valid archive");
+  EXPECT_EQ(ListLines(), (std::vector<std::string>{At("a.txt"), At("b.txt")}));
+  EXPECT_FALSE(DiskFileExists(At("c.txt")));
+}
+
+TEST_F(ExtractionTest, UnreadableArchivesWriteNothing) {
+  const ArchiveBytes good = MakeInstaller({TextMember("a.txt", "a"), ConfigMember(std::string(kConfigHead) + "Executable=x\r\n")});
+  for (size_t size : {size_t{0}, size_t{kTestStubSize} + 1, good.size() / 2, good.size() - 1}) {
+    WriteDiskFile(installer, ArchiveBytes(good.begin(), good.begin() + size));
+    EXPECT_EQ(RunImage(), "") << size;
+    EXPECT_EQ(ui.messages.size(), 1u) << size;
+    EXPECT_FALSE(DiskFileExists(At("a.txt")));
+    EXPECT_FALSE(DiskFileExists(At("$d$e$l$.lst")));
+  }
+  WriteDiskFile(installer, WithStub({1, 0}));
+  EXPECT_EQ(RunImage(), "") << "a directory without the configuration member";
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "This is not a valid archive");
+}
+
+TEST_F(ExtractionTest, ArchiveThatCannotBeOpenedAgain) {
+  FaultyFileSystem faulty(PlatformFileSystem());
+  SetCurrentFileSystem(&faulty);
+  faulty.FailAt(FsCall::Open, 2, kErrorSharingViolation);
+  const std::string command = Run({TextMember("a.txt", "a"), ConfigMember(std::string(kConfigHead) + "Executable=x\r\n")});
+  SetCurrentFileSystem(nullptr);
+  EXPECT_EQ(command, "");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].caption, "Error");
+  EXPECT_EQ(ui.messages[0].text.rfind("Error opening archive file.\r\n", 0), 0u);
+  EXPECT_FALSE(DiskFileExists(At("a.txt")));
+}
+
+}  // namespace
