@@ -80,6 +80,34 @@ TEST(ProgressTemplate, OffsetDigitsAreStringOne) {
   EXPECT_STREQ("000047616", digits);
 }
 
+std::string ResourceBytes(LPCSTR type, LPCSTR name) {
+  HRSRC found = FindResourceExA(nullptr, type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  if (!found) return std::string();
+  const char* data = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
+  return std::string(data, SizeofResource(nullptr, found));
+}
+
+std::string Utf16(const std::string& text) {
+  std::string wide;
+  for (char c : text) wide += std::string{c, '\0'};
+  return wide;
+}
+
+TEST(StubResources, ManifestRunsAsInvokerWithClassicControls) {
+  const std::string manifest = ResourceBytes(RT_MANIFEST, MAKEINTRESOURCEA(1));
+  EXPECT_NE(std::string::npos, manifest.find("level=\"asInvoker\""));
+  EXPECT_NE(std::string::npos, manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"));  // 7
+  EXPECT_NE(std::string::npos, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"));  // 10, 11
+  EXPECT_NE(std::string::npos, manifest.find(">true</dpiAware>"));
+  EXPECT_EQ(std::string::npos, manifest.find("Common-Controls"));
+}
+
+TEST(StubResources, VersionInfoNamesTheProgram) {
+  const std::string version = ResourceBytes(RT_VERSION, MAKEINTRESOURCEA(1));
+  EXPECT_NE(std::string::npos, version.find(Utf16("Vask Setup Selbstentpacker")));
+  EXPECT_NE(std::string::npos, version.find(Utf16("sfxstub.exe")));
+}
+
 TEST(ProgressDialogProc, OnlyTheCancelButtonCancels) {
   CancelRequested = false;
   EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED), 0));
