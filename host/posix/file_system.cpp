@@ -50,6 +50,17 @@ int AccessFlags(int mode) {
   }
 }
 
+// Windows tells a missing file (2) from a missing folder on its way (3); ENOENT covers both.
+int CodeForPathErrno(int error, const std::string& nativePath) {
+  if (error != ENOENT) return CodeForErrno(error);
+  const size_t split = nativePath.find_last_of('/');
+  if (split == std::string::npos || split == 0) return kErrorFileNotFound;
+  struct stat status;
+  const std::string parent = nativePath.substr(0, split);
+  if (::stat(parent.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return kErrorFileNotFound;
+  return kErrorPathNotFound;
+}
+
 // The DOS years run from 1980 to 2107.
 bool HasDosTime(time_t time) {
   struct tm local;
@@ -88,6 +99,7 @@ bool DosStampToLocalTime(uint32_t stamp, struct tm& local) {
 
 class PosixFileSystem : public FileSystem {
  public:
+  // The sharing nibble of the mode has no POSIX counterpart: other openers are never refused.
   FileHandle OpenExisting(const std::string& path, int mode) override {
     const int access = AccessFlags(mode);
     if (access < 0) return Fail(kErrorInvalidAccess);
@@ -175,7 +187,7 @@ class PosixFileSystem : public FileSystem {
   int SetAttributes(const std::string& path, uint32_t attributes) override {
     const std::string native = NativePath(path);
     struct stat status;
-    if (::stat(native.c_str(), &status) != 0) return FailCodeWithErrno();
+    if (::stat(native.c_str(), &status) != 0) return FailCode(CodeForPathErrno(errno, native));
     mode_t mode = status.st_mode & 07777;
     if (attributes & kAttributeReadOnly) {
       mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
@@ -212,11 +224,12 @@ class PosixFileSystem : public FileSystem {
   static int Descriptor(FileHandle handle) { return static_cast<int>(handle); }
 
   FileHandle OpenFile(const std::string& path, int flags) {
+    const std::string native = NativePath(path);
     int descriptor;
     do {
-      descriptor = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, 0666);
+      descriptor = ::open(native.c_str(), flags | O_CLOEXEC, 0666);
     } while (descriptor < 0 && errno == EINTR);
-    if (descriptor < 0) return FailWithErrno();
+    if (descriptor < 0) return Fail(CodeForPathErrno(errno, native));
     // Windows refuses to open a directory as a file; so do we.
     struct stat status;
     if (::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {

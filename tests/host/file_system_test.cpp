@@ -38,6 +38,8 @@ TEST_F(FileServices, OpenExistingNeverCreates) {
   EXPECT_EQ(OpenExistingFile(path, kModeReadShared), kInvalidHandle);
   EXPECT_EQ(CurrentFileSystem().LastError(), kErrorFileNotFound);
   EXPECT_EQ(OpenExistingFile(path, kModeWriteShared), kInvalidHandle);
+  EXPECT_EQ(OpenExistingFile(folder_.File("none\\missing.txt"), kModeReadShared), kInvalidHandle);
+  EXPECT_EQ(CurrentFileSystem().LastError(), kErrorPathNotFound);
   EXPECT_FALSE(FileIsPresent(path));
   EXPECT_EQ(OpenExistingFile(folder_.Path(), kModeReadShared), kInvalidHandle);
 }
@@ -144,6 +146,7 @@ TEST_F(FileServices, SetAttributesReadOnlyAndBack) {
   EXPECT_EQ(SetAttributes(path, 0), 0);
   EXPECT_FALSE(IsReadOnly(path));
   EXPECT_EQ(SetAttributes(folder_.File("missing.txt"), 0), kErrorFileNotFound);
+  EXPECT_EQ(SetAttributes(folder_.File("none\\missing.txt"), 0), kErrorPathNotFound);
 }
 
 }  // namespace

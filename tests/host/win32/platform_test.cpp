@@ -27,6 +27,13 @@ TEST(Win32Platform, ModuleFileNameIsThisProgram) {
   EXPECT_TRUE(FileIsPresent(ModuleFileName()));
 }
 
+// The directory search takes the path as a pattern.
+TEST(Win32Platform, FileIsPresentMatchesWildcards) {
+  const std::string program = ModuleFileName();
+  EXPECT_TRUE(FileIsPresent(DirectoryOf(program) + "test_h?st.*"));
+  EXPECT_FALSE(FileIsPresent(DirectoryOf(program) + "*.no-such-extension"));
+}
+
 TEST(Win32Platform, NoStringResourceMeansNoOffsetText) {
   EXPECT_EQ(ArchiveOffsetText(), "");
 }
