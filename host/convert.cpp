@@ -144,15 +144,38 @@ constexpr uint64_t kTenTo15 = 1000000000000000ull;
 constexpr uint64_t kTenTo17 = 100000000000000000ull;
 constexpr uint64_t kTenTo18 = 1000000000000000000ull;
 
-// Rounds a non-negative value below 2^64 to the nearest integer, ties to even.
-uint64_t RoundToInteger(long double value) {
+// Powers of ten up to this one are exact in the 64-bit mantissa (5^27 < 2^63).
+constexpr int kLargestExactPowerOfTen = 27;
+
+// Splits x into a high half of 32 significant bits and the exact remainder (Veltkamp).
+void SplitMantissa(long double x, long double& high, long double& low) {
+  const long double spread = 4294967297.0L * x;  // 2^32 + 1
+  high = spread - (spread - x);
+  low = x - high;
+}
+
+// The product a × b as its rounded value and the exact rounding error (Dekker), which the
+// 64-bit precision and rounding to nearest set at start-up make exact.
+void MultiplyExactly(long double a, long double b, long double& product, long double& error) {
+  long double aHigh, aLow, bHigh, bLow;
+  SplitMantissa(a, aHigh, aLow);
+  SplitMantissa(b, bHigh, bLow);
+  product = a * b;
+  error = ((aHigh * bHigh - product) + aHigh * bLow + aLow * bHigh) + aLow * bLow;
+}
+
+// Rounds value + error (|error| at most half a unit in value's last place) to the nearest
+// integer, ties to even.
+uint64_t RoundSumToInteger(long double value, long double error) {
   uint64_t whole = static_cast<uint64_t>(value);
-  const long double fraction = value - static_cast<long double>(whole);
-  if (fraction > 0.5L || (fraction == 0.5L && (whole & 1))) ++whole;
+  const long double toHalf = 0.5L - (value - static_cast<long double>(whole));
+  if (error > toHalf || (error == toHalf && (whole & 1))) ++whole;
   return whole;
 }
 
-// The magnitude as eighteen significant digits: |value| ≈ 0.d1…d18 × 10^exponent.
+// The magnitude as eighteen significant digits: |value| ≈ 0.d1…d18 × 10^exponent, rounded to
+// nearest. Where the scaling power of ten is exact, the product's rounding error is kept so
+// that the digits are those of the exact value; elsewhere they are those of the 80-bit product.
 uint64_t EighteenDigits(long double magnitude, int& exponent) {
   int binaryExponent = 0;
   std::frexp(magnitude, &binaryExponent);
@@ -160,7 +183,14 @@ uint64_t EighteenDigits(long double magnitude, int& exponent) {
   exponent = static_cast<int>(std::floor((binaryExponent - 1) * 0.30102999566398120L)) + 1;
   uint64_t digits = 0;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    const long double scaled = ScaleByPowerOfTen(magnitude, 18 - exponent);
+    const int scale = 18 - exponent;
+    long double scaled;
+    long double error = 0.0L;
+    if (scale >= 0 && scale <= kLargestExactPowerOfTen) {
+      MultiplyExactly(magnitude, PowerOfTen(static_cast<unsigned>(scale)), scaled, error);
+    } else {
+      scaled = ScaleByPowerOfTen(magnitude, scale);
+    }
     if (scaled < static_cast<long double>(kTenTo17)) {
       --exponent;
       continue;
@@ -169,7 +199,7 @@ uint64_t EighteenDigits(long double magnitude, int& exponent) {
       ++exponent;
       continue;
     }
-    digits = RoundToInteger(scaled);
+    digits = RoundSumToInteger(scaled, error);
     break;
   }
   if (digits >= kTenTo18) {

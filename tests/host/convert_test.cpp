@@ -118,6 +118,13 @@ TEST_F(Conversions, FloatTextWritesFifteenSignificantDigits) {
   EXPECT_EQ(FloatText(9.9999999999999999e-5L), "0.0001");
 }
 
+// Digits 16 to 18 are 499 here, but the 80-bit product of the value and 10^13 rounds to
+// ...499.5 and then to ...500: the eighteen digits must come from the exact value.
+TEST_F(Conversions, FloatTextRoundsTheExactValueToEighteenDigits) {
+  EXPECT_EQ(FloatText(-5.1831491169603149948841292e+04L), "-51831.4911696031");
+  EXPECT_EQ(FloatText(6.151257778199274994790e+04L), "61512.5777819927");
+}
+
 TEST_F(Conversions, FloatTextSpecialValues) {
   EXPECT_EQ(FloatText(std::numeric_limits<long double>::infinity()), "INF");
   EXPECT_EQ(FloatText(-std::numeric_limits<long double>::infinity()), "INF");
