@@ -185,6 +185,18 @@ PY
 
 # --- runs ---------------------------------------------------------------------------------
 goods=("$work"/good/*.bin)
+# Each good installer must start its program here, or the counts below would mean nothing.
+for good in "${goods[@]}"; do
+  mkdir -p "$work/control/tmp"
+  cp "$good" "$work/control/installer"
+  (cd "$work/control" && SOAK_MARKER="$work/control/started" TMPDIR="$work/control/tmp" \
+     setsid -w timeout -s KILL "$timeout_s" ./installer </dev/null >/dev/null 2>&1)
+  if [ ! -e "$work/control/started" ]; then
+    echo "soak.sh: the good installer $(basename "$good") did not start its program" >&2
+    exit 2
+  fi
+  rm -rf "$work/control"
+done
 declare -A kind_runs kind_started
 crash=0; hang=0; outside=0; wrong=0; started=0; declined=0; clean=0
 declare -A exits
