@@ -1,9 +1,11 @@
 # Cross build for 32-bit Windows with Debian's MinGW-w64 (i686), statically linked.
+# The posix-threads flavour of the compiler: its C++ runtime has std::mutex, which the test
+# framework needs; everything is linked statically, so no pthread DLL is imported.
 # The test programs run under Wine through ctest.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
