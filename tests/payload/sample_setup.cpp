@@ -4,9 +4,10 @@
 //
 //   sample_setup [--report FILE] [--wait-for FILE] [args...]
 //
-// Without --report the report goes to "sample_setup.report" beside the program.
-// --wait-for makes it wait (at most 30 s) until FILE exists, so a test can look at the
-// unpacked files while the stub is still waiting for the program.
+// Without --report the report goes to "sample_setup.report" beside the program; relative FILEs
+// are taken from the program's folder. --wait-for creates FILE.waiting and waits (at most 60 s)
+// until FILE exists, so a test can look at the unpacked files while the stub still waits for
+// the program.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -38,8 +39,9 @@ std::vector<std::string> FilesBeside(const fs::path& folder, const fs::path& sel
   return lines;
 }
 
-void WaitFor(const std::string& path) {
-  for (int i = 0; i < 300 && !fs::exists(path); ++i) {
+void WaitFor(const fs::path& path) {
+  if (FILE* marker = std::fopen((path.string() + ".waiting").c_str(), "w")) std::fclose(marker);
+  for (int i = 0; i < 600 && !fs::exists(path); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
 }
@@ -48,14 +50,15 @@ void WaitFor(const std::string& path) {
 
 int main(int argc, char** argv) {
   const fs::path self = fs::absolute(argv[0]);
-  fs::path report = self.parent_path() / "sample_setup.report";
+  const fs::path folder = self.parent_path();
+  fs::path report = folder / "sample_setup.report";
   std::vector<std::string> lines{"sample_setup started"};
   for (int i = 0; i < argc; ++i) lines.push_back("arg " + std::to_string(i) + ": " + argv[i]);
   for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) == "--report") report = argv[i + 1];
-    if (std::string(argv[i]) == "--wait-for") WaitFor(argv[i + 1]);
+    if (std::string(argv[i]) == "--report") report = folder / argv[i + 1];
+    if (std::string(argv[i]) == "--wait-for") WaitFor(folder / argv[i + 1]);
   }
-  for (const std::string& line : FilesBeside(self.parent_path(), self, fs::absolute(report))) lines.push_back(line);
+  for (const std::string& line : FilesBeside(folder, self, report)) lines.push_back(line);
   lines.push_back("sample_setup done");
 
   FILE* out = std::fopen(report.string().c_str(), "w");
