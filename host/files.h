@@ -16,7 +16,16 @@ constexpr FileHandle kInvalidHandle = -1;
 constexpr int kModeReadShared = 64;   // the program's own file
 constexpr int kModeWriteShared = 65;  // setting a member's date
 
-// Error codes in the Windows numbering, also on POSIX.
+// Error codes in the Windows numbering, also on POSIX, where ENOENT gives 2 (3 when a folder on
+// the way is missing), ENOTDIR 3, EMFILE/ENFILE 4, EACCES/EPERM/EROFS/EISDIR 5 and ENOSPC 101
+// (so that a full disk reads as the text-file message for it); errno values without a
+// Windows counterpart are reported as 1000 + errno.
+//
+// POSIX differences, all at the file-system boundary: the sharing nibble of a mode has no
+// meaning; FileIsPresent stats the path (no wildcards) and wants a regular file whose local
+// modification time lies in the DOS years 1980..2107; SetAttributes knows only the read-only
+// bit (set: all write permission removed; clear: the owner's restored); SetFileStamp refuses
+// a stamp that names no real local date and time, as well as a handle without write access.
 constexpr int kErrorFileNotFound = 2;
 constexpr int kErrorPathNotFound = 3;
 constexpr int kErrorTooManyOpenFiles = 4;

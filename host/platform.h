@@ -7,12 +7,14 @@
 
 #include "host/exceptions.h"
 
-// FPU mode (64-bit precision, round to nearest, invalid/zero-divide/overflow trapping where the
-// platform supports it) and the decimal separator from the system default locale.
+// FPU mode: 64-bit precision and rounding to nearest for the long double conversions, every
+// exception masked (the conversions check their results and raise EInvalidOp etc. themselves).
+// Decimal separator: from the system default locale on Win32, "." on POSIX.
 void InitHostServices();
 
 std::string ModuleFileName();     // the program's own path, "\" form
-std::string TempDirectory();      // ends in "\"
+// Ends in "\". POSIX: $TMPDIR in internal form, or "\tmp\" when it is unset or empty.
+std::string TempDirectory();
 std::string WindowsDirectory();   // without trailing "\"; empty where there is none
 std::string SystemDirectory();    // likewise
 // The nine decimal digits that give the archive's offset in the program file:
@@ -20,9 +22,11 @@ std::string SystemDirectory();    // likewise
 std::string ArchiveOffsetText();
 
 // Shows the top-level error report for a failure nothing caught and ends the process with
-// exit code 1.
+// exit code 1: a task-modal message box "Anwendungsfehler" on Win32, the same text (in UTF-8)
+// on standard error on POSIX.
 [[noreturn]] void ReportFatalError(const Exception& failure);
 
-// Converts between the internal "\" form and the platform's own form of a path.
+// Converts between the internal "\" form and the platform's own form of a path: "\" and "/"
+// swap places on POSIX; Win32 paths are already in internal form.
 std::string NativePath(const std::string& path);
 std::string InternalPath(const std::string& nativePath);
