@@ -57,7 +57,7 @@ std::vector<TTarget> PlanTargets(const TInstaller& installer, const TConfigurati
                                  const std::string& folder, bool force) {
   std::vector<TTarget> targets;
   std::map<std::string, std::string> seen;
-  size_t problems = 0;
+  ProblemList problems;
   for (size_t i = 0; i + 1 < installer.members.size(); ++i) {
     const TMember& member = installer.members[i];
     const std::string relative = NativeRelative(TargetNameOf(member.name, config.useDirs));
@@ -66,16 +66,10 @@ std::vector<TTarget> PlanTargets(const TInstaller& installer, const TConfigurati
     if (problem.empty() && !earlier.second && !force) {
       problem = "would replace member \"" + earlier.first->second + "\" (use --force to let the later win)";
     }
-    if (!problem.empty()) {
-      ReportError(installer.path + ": \"" + member.name + "\": " + problem);
-      ++problems;
-    }
+    if (!problem.empty()) problems.Add(installer.path + ": \"" + member.name + "\": " + problem);
     targets.push_back({&member, relative});
   }
-  if (problems > 0) {
-    FailOnFile(installer.path, std::to_string(problems) + " member" + (problems == 1 ? "" : "s") +
-                                   " cannot be unpacked; nothing written");
-  }
+  problems.FailIfAny(installer.path, "member that cannot be unpacked");
   return targets;
 }
 

@@ -11,6 +11,26 @@ void ReportError(const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", kToolName, text.c_str());
 }
 
+namespace {
+
+constexpr size_t kProblemsShown = 10;
+
+}  // namespace
+
+void ProblemList::Add(const std::string& text) {
+  if (count_ < kProblemsShown) ReportError(text);
+  ++count_;
+}
+
+void ProblemList::FailIfAny(const std::string& prefix, const std::string& what) {
+  if (count_ == 0) return;
+  if (count_ > kProblemsShown) {
+    ReportError("(" + std::to_string(count_ - kProblemsShown) + " more not shown)");
+  }
+  throw EPackError(prefix + ": " + std::to_string(count_) + " " + what + (count_ == 1 ? "" : "s") +
+                   "; nothing written");
+}
+
 int RunCommand(const std::string& command, const char* usage, const Arguments& args,
                const std::vector<TOptionSpec>& specs,
                const std::function<int(const ParsedOptions&)>& body) {

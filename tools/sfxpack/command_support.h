@@ -23,3 +23,16 @@ int RunCommand(const std::string& command, const char* usage, const Arguments& a
 
 // "sfxpack: text" on stderr, for warnings and per-item errors.
 void ReportError(const std::string& text);
+
+// Collects the problems of many items (names, targets): the first few are shown one per
+// line, the rest only counted.
+class ProblemList {
+ public:
+  void Add(const std::string& text);
+  size_t Count() const { return count_; }
+  // Raises EPackError "<prefix>: N <what>s ...; nothing written" when there were any.
+  void FailIfAny(const std::string& prefix, const std::string& what);
+
+ private:
+  size_t count_ = 0;
+};

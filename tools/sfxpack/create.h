@@ -7,6 +7,7 @@
 
 #include "tools/sfxpack/config_member.h"
 #include "tools/sfxpack/options.h"
+#include "tools/sfxpack/stub_branding.h"
 
 struct TCreateRequest {
   std::string output;
@@ -15,9 +16,12 @@ struct TCreateRequest {
   TConfiguration config;
   int level = 0;          // 1..9
   std::vector<std::string> paths;
+  TStubBranding branding;  // --icon, --version-info: rewrite the Win32 stub's resources
 };
 
-extern const std::vector<TOptionSpec> kCreateOptions;
+// Built on first use: the list takes in options defined in other files, whose own static
+// lists may not be constructed yet while this file's are.
+const std::vector<TOptionSpec>& CreateOptionSpecs();
 
 // Raises EUsageError for a request that makes no sense.
 TCreateRequest CreateRequestOf(const ParsedOptions& options);

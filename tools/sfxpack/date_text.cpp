@@ -38,7 +38,10 @@ const long long kLastDay = DaysFromCivil(9999, 12, 31) - kEpochDays;
 long double DayCountOf(int year, int month, int day, int hour, int minute, long double second) {
   const long long days = DaysFromCivil(year, static_cast<unsigned>(month),
                                        static_cast<unsigned>(day)) - kEpochDays;
-  return static_cast<long double>(days) + (hour * 3600.0L + minute * 60.0L + second) / 86400.0L;
+  const long double time = (hour * 3600.0L + minute * 60.0L + second) / 86400.0L;
+  // Before the epoch the time of day still counts forward from midnight: -1.25 is 06:00 on
+  // the day before, so the fraction is taken away from a negative day number.
+  return days < 0 ? static_cast<long double>(days) - time : static_cast<long double>(days) + time;
 }
 
 std::string IsoDateTimeText(long double dateTime) {

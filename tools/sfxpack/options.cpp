@@ -18,6 +18,11 @@ std::string ParsedOptions::Value(const std::string& name, const std::string& fal
   return found == values_.end() ? fallback : found->second;
 }
 
+std::vector<std::string> ParsedOptions::All(const std::string& name) const {
+  const auto found = all_.find(name);
+  return found == all_.end() ? std::vector<std::string>() : found->second;
+}
+
 std::string ParsedOptions::LastOf(const std::vector<std::string>& names) const {
   std::string last;
   int lastOrder = -1;
@@ -79,6 +84,7 @@ ParsedOptions ParseOptions(const Arguments& args, const std::vector<TOptionSpec>
     }
     parsed.values_[name] = value;
     parsed.order_[name] = position;
+    parsed.all_[name].push_back(value);
   }
   return parsed;
 }

@@ -20,6 +20,8 @@ class ParsedOptions {
   // The value of the last occurrence, or `fallback` when the option was not given.
   std::string Value(const std::string& name, const std::string& fallback = "") const;
   const std::vector<std::string>& Operands() const { return operands_; }
+  // Every value given to a repeatable option, in command-line order.
+  std::vector<std::string> All(const std::string& name) const;
   // Which of the given flags was given last ("-1".."-9" style choices); empty if none.
   std::string LastOf(const std::vector<std::string>& names) const;
 
@@ -27,6 +29,7 @@ class ParsedOptions {
   friend ParsedOptions ParseOptions(const Arguments&, const std::vector<TOptionSpec>&);
   std::map<std::string, std::string> values_;
   std::map<std::string, int> order_;
+  std::map<std::string, std::vector<std::string>> all_;
   std::vector<std::string> operands_;
 };
 

@@ -1,0 +1,205 @@
+// create: what goes into an installer, in which order, under which names, and that a failed
+// run leaves nothing behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "archive/format.h"
+#include "lzh/lzh.h"
+#include "sfxpack_test_support.h"
+#include "tools/sfxpack/create.h"
+#include "tools/sfxpack/installer.h"
+#include "tools/sfxpack/output_file.h"
+#include "tools/sfxpack/errors.h"
+
+namespace {
+
+class CreateTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    stub_ = scratch_.Path("stub.bin");
+    WriteBytes(stub_, MakeNativeStub());
+    WriteText(scratch_.Path("tree/b.txt"), "bee\n");
+    WriteBytes(scratch_.Path("tree/a.bin"), SampleData(20000, 1));
+    WriteBytes(scratch_.Path("tree/sub/z.txt"), SampleData(3000, 2));
+    WriteText(scratch_.Path("tree/sub/deeper/empty.txt"), "");
+    WriteText(scratch_.Path("tree/A.txt"), "upper");
+    WriteText(scratch_.Path("single.txt"), "single");
+  }
+
+  TRunResult Create(Arguments args) {
+    Arguments full = {"--stub", stub_};
+    full.insert(full.end(), args.begin(), args.end());
+    return RunTool(RunCreateCommand, full);
+  }
+
+  std::vector<std::string> Names(const TInstaller& installer) {
+    std::vector<std::string> names;
+    for (const TMember& member : installer.members) names.push_back(member.name);
+    return names;
+  }
+
+  ScratchFolder scratch_;
+  std::string stub_;
+};
+
+std::string MemberText(const TInstaller& installer, const TMember& member) {
+  const Bytes data = LzhDecodeBuffer(installer.MemberData(member), static_cast<size_t>(member.storedSize));
+  return std::string(data.begin(), data.end());
+}
+
+TEST_F(CreateTest, SortedRelativeNamesAndConfigurationLast) {
+  const std::string out = scratch_.Path("out.bin");
+  const TRunResult run = Create({"-o", out, scratch_.Path("tree"), scratch_.Path("single.txt"),
+                                 "--run", "sub\\z.txt", "--params", "/quiet"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(run.out.empty());
+  const TInstaller installer = OpenInstaller(out, std::nullopt);
+  EXPECT_EQ(Names(installer), (std::vector<std::string>{"A.txt", "a.bin", "b.txt", "sub\\deeper\\empty.txt",
+                                                        "sub\\z.txt", "single.txt", kConfigMemberName}));
+  EXPECT_EQ(installer.archiveOffset, ReadBytes(stub_).size());
+  EXPECT_EQ(MemberText(installer, installer.members.back()),
+            "[KVTR Configuration]\r\nUseDirs=1\r\nOverWrite=1\r\nAttributes=1\r\nFileDate=1\r\n"
+            "Executable=sub\\z.txt\r\nParameters=/quiet\r\n");
+  // Offsets follow one another without gaps, and the data ends with the file.
+  int32_t next = 0;
+  for (const TMember& member : installer.members) {
+    EXPECT_EQ(member.offset, next);
+    next += member.storedSize;
+  }
+  EXPECT_EQ(installer.ArchiveEnd(), installer.bytes.size());
+}
+
+TEST_F(CreateTest, SameTreeGivesSameBytes) {
+  ASSERT_EQ(Create({"-o", scratch_.Path("one"), scratch_.Path("tree")}).exitCode, 0);
+  ASSERT_EQ(Create({"-o", scratch_.Path("two"), scratch_.Path("tree")}).exitCode, 0);
+  EXPECT_EQ(ReadBytes(scratch_.Path("one")), ReadBytes(scratch_.Path("two")));
+}
+
+TEST_F(CreateTest, AttributesAndDatesFromTheFiles) {
+  const std::string file = scratch_.Path("tree/b.txt");
+  std::filesystem::permissions(file, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                         std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove);
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  ASSERT_EQ(Create({"-o", scratch_.Path("out"), scratch_.Path("tree"), "--no-date", "--no-attributes",
+                    "--no-dirs", "--ask-overwrite"}).exitCode, 0);
+  const TInstaller installer = OpenInstaller(scratch_.Path("out"), std::nullopt);
+  const TMember& b = installer.members[2];
+  ASSERT_EQ(b.name, "b.txt");
+  EXPECT_EQ(b.attributes, 33);  // read-only and archive
+  EXPECT_EQ(installer.members[0].attributes, 32);
+  // Local day count of the modification time.
+  struct tm local {};
+  localtime_r(&st.st_mtime, &local);
+  const long double seconds = (b.dateTime - static_cast<long long>(b.dateTime)) * 86400;
+  EXPECT_NEAR(static_cast<double>(seconds), local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec, 1.0);
+  EXPECT_EQ(MemberText(installer, installer.members.back()),
+            "[KVTR Configuration]\r\nUseDirs=0\r\nOverWrite=0\r\nAttributes=0\r\nFileDate=0\r\n");
+}
+
+TEST_F(CreateTest, EveryLevelRoundTrips) {
+  WriteBytes(scratch_.Path("tree/sub/big.bin"), SampleData(150000, 3));
+  for (int level = 1; level <= 9; ++level) {
+    const std::string out = scratch_.Path("level" + std::to_string(level));
+    ASSERT_EQ(Create({"-o", out, "-" + std::to_string(level), scratch_.Path("tree")}).exitCode, 0);
+    const TInstaller installer = OpenInstaller(out, std::nullopt);
+    for (const TMember& member : installer.members) {
+      if (member.name == kConfigMemberName) continue;
+      std::string native = member.name;
+      for (char& c : native) c = c == '\\' ? '/' : c;
+      const Bytes original = ReadBytes(scratch_.Path("tree/" + native));
+      const Bytes decoded = LzhDecodeBuffer(installer.MemberData(member), static_cast<size_t>(member.storedSize));
+      EXPECT_EQ(decoded, original) << "level " << level << " " << member.name;
+      EXPECT_EQ(member.unpackedSize, static_cast<int32_t>(original.size()));
+    }
+  }
+}
+
+TEST_F(CreateTest, RefusedNamesWriteNothing) {
+  const std::string out = scratch_.Path("out");
+  WriteText(out, "previous installer");
+  WriteText(scratch_.Path("bad/ok.txt"), "fine");
+  WriteText(scratch_.Path("bad/drive:stream"), "colon");
+  WriteText(scratch_.Path("bad/bell\x07"), "control");
+  WriteText(scratch_.Path("bad/nul.txt"), "device");
+  const TRunResult run = Create({"-o", out, scratch_.Path("bad")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("drive:stream"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("nul.txt"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("3 name problems"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadBytes(out), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's', ' ', 'i', 'n', 's', 't', 'a',
+                                   'l', 'l', 'e', 'r'}));
+  EXPECT_EQ(FolderEntries(scratch_.Path()), (std::vector<std::string>{"bad", "out", "single.txt", "stub.bin", "tree"}));
+}
+
+TEST_F(CreateTest, ClashingAndOverlongNamesRefused) {
+  WriteText(scratch_.Path("other/a.txt"), "second a.txt");
+  EXPECT_EQ(Create({"-o", scratch_.Path("o1"), scratch_.Path("tree"), scratch_.Path("other")}).exitCode, 1);
+  EXPECT_EQ(Create({"-o", scratch_.Path("o2"), scratch_.Path("tree"), "--no-dirs"}).exitCode, 0);
+  WriteText(scratch_.Path("other/sub/a.txt"), "x");
+  EXPECT_EQ(Create({"-o", scratch_.Path("o3"), scratch_.Path("other"), "--no-dirs"}).exitCode, 1);
+  std::string deep = "long";
+  for (int i = 0; i < 3; ++i) deep += "/" + std::string(100, 'd');
+  WriteText(scratch_.Path(deep + "/f"), "deep");
+  const TRunResult run = Create({"-o", scratch_.Path("o4"), scratch_.Path("long")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("255"), std::string::npos) << run.err;
+  EXPECT_FALSE(Exists(scratch_.Path("o1")) || Exists(scratch_.Path("o3")) || Exists(scratch_.Path("o4")));
+}
+
+TEST_F(CreateTest, OutputInsideThePackedFolderIsLeftOut) {
+  const std::string out = scratch_.Path("tree/installer");
+  ASSERT_EQ(Create({"-o", out, scratch_.Path("tree")}).exitCode, 0);
+  ASSERT_EQ(Create({"-o", out, scratch_.Path("tree")}).exitCode, 0);
+  for (const TMember& member : OpenInstaller(out, std::nullopt).members) EXPECT_NE(member.name, "installer");
+}
+
+TEST_F(CreateTest, StubsThatCannotServe) {
+  WriteText(scratch_.Path("nostub"), "no digits in here");
+  const TRunResult run = RunTool(RunCreateCommand, {"--stub", scratch_.Path("nostub"), "-o", scratch_.Path("o"),
+                                                    scratch_.Path("tree")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find(scratch_.Path("nostub")), std::string::npos);
+  EXPECT_EQ(RunTool(RunCreateCommand, {"--stub", scratch_.Path("missing"), "-o", scratch_.Path("o"),
+                                       scratch_.Path("tree")}).exitCode, 1);
+  EXPECT_EQ(Create({"-o", scratch_.Path("o"), scratch_.Path("no-such-folder")}).exitCode, 1);
+  EXPECT_FALSE(Exists(scratch_.Path("o")));
+}
+
+TEST_F(CreateTest, PeStubGetsItsSizeInTheResource) {
+  WriteBytes(stub_, MakePeStub());
+  ASSERT_EQ(Create({"-o", scratch_.Path("o.exe"), scratch_.Path("single.txt")}).exitCode, 0);
+  const TInstaller installer = OpenInstaller(scratch_.Path("o.exe"), std::nullopt);
+  EXPECT_EQ(installer.digits.carrier, OffsetCarrier::PeStringResource);
+  EXPECT_EQ(installer.archiveOffset, MakePeStub().size());
+}
+
+TEST(AtomicOutput, AppearsOnlyWhenCommitted) {
+  ScratchFolder scratch;
+  const std::string target = scratch.Path("target");
+  {
+    AtomicOutputFile file(target);
+    file.Write(reinterpret_cast<const uint8_t*>("abc"), 3);
+    EXPECT_EQ(FolderEntries(scratch.Path()).size(), 1u);  // only the temporary file
+    EXPECT_FALSE(Exists(target));
+  }
+  EXPECT_TRUE(FolderEntries(scratch.Path()).empty());
+  WriteText(target, "old");
+  {
+    AtomicOutputFile file(target);
+    file.Write(reinterpret_cast<const uint8_t*>("new"), 3);
+    file.Commit();
+  }
+  EXPECT_EQ(ReadBytes(target), Bytes({'n', 'e', 'w'}));
+  EXPECT_EQ(FolderEntries(scratch.Path()), std::vector<std::string>{"target"});
+  struct stat st {};
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & S_IXUSR, 0u);
+  EXPECT_THROW(AtomicOutputFile(scratch.Path("no/such/folder/x")), EPackError);
+  EXPECT_THROW(AtomicOutputFile(scratch.Path()), EPackError);  // a folder
+}
+
+}  // namespace

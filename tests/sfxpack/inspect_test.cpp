@@ -1,0 +1,180 @@
+// list, test and restub on sound, damaged and re-signed installers.
+#include <gtest/gtest.h>
+
+#include "archive/archive_writer.h"
+#include "lzh/lzh.h"
+#include "sfxpack_test_support.h"
+#include "tools/sfxpack/installer.h"
+
+namespace {
+
+class InspectTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    stub_ = scratch_.Path("stub.bin");
+    WriteBytes(stub_, MakeNativeStub());
+    WriteBytes(scratch_.Path("tree/data.bin"), SampleData(6000, 7));
+    WriteText(scratch_.Path("tree/sub/readme.txt"), "read me\r\n");
+    installer_ = scratch_.Path("installer");
+    const TRunResult run = RunTool(RunCreateCommand, {"--stub", stub_, "-o", installer_, scratch_.Path("tree"),
+                                                      "--run", "data.bin"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    bytes_ = ReadBytes(installer_);
+  }
+
+  TRunResult TestFile(const Bytes& bytes) {
+    WriteBytes(scratch_.Path("damaged"), bytes);
+    return RunTool(RunTestCommand, {scratch_.Path("damaged")});
+  }
+
+  ScratchFolder scratch_;
+  std::string stub_;
+  std::string installer_;
+  Bytes bytes_;
+};
+
+TEST_F(InspectTest, ListShowsEveryMemberAndATotal) {
+  const TRunResult run = RunTool(RunListCommand, {installer_});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(run.err.empty());
+  EXPECT_NE(run.out.find("        6000 "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" ....A "), std::string::npos);
+  EXPECT_NE(run.out.find(" data.bin\n"), std::string::npos);
+  EXPECT_NE(run.out.find(" sub\\readme.txt\n"), std::string::npos);
+  EXPECT_NE(run.out.find(" $k$v$t$r.cnf\n"), std::string::npos);
+  EXPECT_NE(run.out.find("3 members\n"), std::string::npos);
+  // The same with the offset given instead of found.
+  const TRunResult given = RunTool(RunListCommand, {installer_, "--offset", std::to_string(ReadBytes(stub_).size())});
+  EXPECT_EQ(given.out, run.out);
+}
+
+TEST_F(InspectTest, DamagedFilesGiveOneLineAndExitOne) {
+  WriteText(scratch_.Path("plain.txt"), "not an installer at all");
+  for (const std::string& file : {scratch_.Path("plain.txt"), scratch_.Path("missing"), stub_}) {
+    const TRunResult run = RunTool(RunListCommand, {file});
+    EXPECT_EQ(run.exitCode, 1) << file;
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_EQ(run.err.rfind("sfxpack: " + file + ": ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  }
+  EXPECT_EQ(RunTool(RunListCommand, {installer_, "--offset", "5"}).exitCode, 1);
+}
+
+TEST_F(InspectTest, TestPassesOnASoundInstaller) {
+  const TRunResult run = RunTool(RunTestCommand, {installer_});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "OK      data.bin\nOK      sub\\readme.txt\nOK      $k$v$t$r.cnf\n");
+}
+
+// Cut anywhere behind the stub: the directory no longer reads, or a member's data is short.
+TEST_F(InspectTest, TestFailsOnEveryTruncation) {
+  const size_t stubSize = ReadBytes(stub_).size();
+  for (size_t size = stubSize; size < bytes_.size(); size += (size < stubSize + 120 ? 1 : 97)) {
+    const TRunResult run = TestFile(Bytes(bytes_.begin(), bytes_.begin() + size));
+    EXPECT_EQ(run.exitCode, 1) << "cut at " << size;
+  }
+}
+
+// A flipped bit in the directory's sizes or tags, or in a member's data, is reported; none
+// of the thousands of variants crashes or passes a wrong length.
+TEST_F(InspectTest, TestOnBitFlips) {
+  const TInstaller sound = OpenInstaller(installer_, std::nullopt);
+  // The stored size of the first member: its integer payload follows the name and the
+  // unpacked size.
+  const size_t directory = sound.archiveOffset;
+  Bytes flipped = bytes_;
+  const size_t storedSizeTag = directory + 1 + 2 + 8 + 3;  // 01, 06 08 "data.bin", 03 70 17
+  ASSERT_EQ(flipped[storedSizeTag], 3);
+  flipped[storedSizeTag + 1] ^= 0x01;
+  TRunResult run = TestFile(flipped);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("DAMAGED data.bin"), std::string::npos) << run.out;
+
+  size_t detected = 0;
+  const TMember& data = sound.members[0];
+  const size_t start = sound.dataStart + data.offset;
+  for (size_t at = start; at < start + data.storedSize; at += 7) {
+    Bytes b = bytes_;
+    b[at] ^= 0x10;
+    run = TestFile(b);
+    ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 1);
+    if (run.exitCode == 1) {
+      ++detected;
+      EXPECT_NE(run.out.find("DAMAGED data.bin: decodes to"), std::string::npos) << run.out;
+    }
+  }
+  // The stream has no checksum; a flip is caught only when it changes the decoded length,
+  // which it nearly always does.
+  EXPECT_GT(detected, static_cast<size_t>(data.storedSize) / 7 / 2);
+
+  for (size_t at = directory; at < sound.dataStart; ++at) {
+    for (int bit = 0; bit < 8; ++bit) {
+      Bytes b = bytes_;
+      b[at] ^= static_cast<uint8_t>(1u << bit);
+      run = TestFile(b);
+      ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 1) << at;
+    }
+  }
+}
+
+TEST_F(InspectTest, TestReportsStreamsThatDecodeShort) {
+  // A directory whose unpacked size disagrees with its stream, written by hand.
+  TMemberEntry entry;
+  entry.name = "short.txt";
+  const std::string text = "twelve bytes";
+  std::vector<ArchiveBytes> streams = {LzhEncode(reinterpret_cast<const uint8_t*>(text.data()), text.size())};
+  TMemberEntry config;
+  config.name = "$k$v$t$r.cnf";
+  const std::string configText = "[KVTR Configuration]\r\n";
+  config.unpackedSize = static_cast<int32_t>(configText.size());
+  streams.push_back(LzhEncode(reinterpret_cast<const uint8_t*>(configText.data()), configText.size()));
+  ArchiveBytes archive = BuildArchiveImage({entry, config}, streams);
+  Bytes file = MakeNativeStub(100);
+  const std::string digits = "000000100";
+  std::copy(digits.begin(), digits.end(), file.begin() + 33 + 19);
+  file.insert(file.end(), archive.begin(), archive.end());
+  const TRunResult run = TestFile(file);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("DAMAGED short.txt: decodes to 12 bytes, 0 recorded"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("OK      $k$v$t$r.cnf"), std::string::npos);
+}
+
+// A signature appends a certificate table behind the archive; nothing changes for the reader,
+// and restub leaves it behind.
+TEST_F(InspectTest, BytesBehindTheArchiveAreHarmless) {
+  Bytes signedFile = bytes_;
+  signedFile.resize(signedFile.size() + 5, 0);  // padding to eight bytes
+  const Bytes table = SampleData(1500, 9);
+  signedFile.insert(signedFile.end(), table.begin(), table.end());
+  EXPECT_EQ(TestFile(signedFile).exitCode, 0);
+  EXPECT_EQ(RunTool(RunListCommand, {scratch_.Path("damaged")}).exitCode, 0);
+
+  const std::string newStub = scratch_.Path("new-stub");
+  WriteBytes(newStub, MakePeStub());
+  const std::string out = scratch_.Path("restubbed.exe");
+  const TRunResult run = RunTool(RunRestubCommand, {scratch_.Path("damaged"), "--stub", newStub, "-o", out});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const Bytes restubbed = ReadBytes(out);
+  const size_t stubSize = MakePeStub().size();
+  const size_t oldStubSize = ReadBytes(stub_).size();
+  ASSERT_EQ(restubbed.size(), stubSize + bytes_.size() - oldStubSize);
+  EXPECT_TRUE(std::equal(bytes_.begin() + oldStubSize, bytes_.end(), restubbed.begin() + stubSize));
+  const TInstaller installer = OpenInstaller(out, std::nullopt);
+  EXPECT_EQ(installer.archiveOffset, stubSize);
+  EXPECT_EQ(installer.members.size(), 3u);
+  EXPECT_EQ(RunTool(RunTestCommand, {out}).exitCode, 0);
+}
+
+TEST_F(InspectTest, RestubRefusals) {
+  WriteText(scratch_.Path("plain"), "no archive here");
+  EXPECT_EQ(RunTool(RunRestubCommand, {scratch_.Path("plain"), "--stub", stub_, "-o", scratch_.Path("o")}).exitCode, 1);
+  EXPECT_EQ(RunTool(RunRestubCommand, {installer_, "--stub", scratch_.Path("none"), "-o", scratch_.Path("o")}).exitCode, 1);
+  EXPECT_FALSE(Exists(scratch_.Path("o")));
+  // A stub without digits is used as it is, with a warning; the offset must then be given.
+  const TRunResult run = RunTool(RunRestubCommand, {installer_, "--stub", scratch_.Path("plain"), "-o", scratch_.Path("o")});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.err.find("warning"), std::string::npos);
+  EXPECT_EQ(RunTool(RunTestCommand, {scratch_.Path("o"), "--offset", "15"}).exitCode, 0);
+}
+
+}  // namespace

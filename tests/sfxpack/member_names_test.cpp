@@ -1,0 +1,46 @@
+// Names the builder refuses, and members that would land on one another.
+#include <gtest/gtest.h>
+
+#include "archive/directory.h"
+#include "tools/sfxpack/member_names.h"
+
+namespace {
+
+TEST(MemberNames, RefusedBeforeTheInstallerWouldBe) {
+  const std::vector<std::string> refused = {
+      "", "..\\evil", "a\\..\\..\\b", "a\\...\\b", "c:evil", "a:stream", "\\\\server\\share",
+      std::string("tab\there"), std::string("bell\x07"), std::string("del\x7F"),
+      std::string(256, 'n'), "a\\\\b", "trailing.", "trailing ", "dir.\\x", "NUL", "nul.txt",
+      "sub\\COM1.log", "lpt9", "con", "what?", "a*b", "pipe|", "<x>", "q\"uote"};
+  for (const std::string& name : refused) EXPECT_FALSE(MemberNameProblem(name).empty()) << name;
+  // Everything the installer itself refuses is refused here as well.
+  for (const std::string& name : refused) {
+    if (!IsSafeMemberName(name)) EXPECT_FALSE(MemberNameProblem(name).empty()) << name;
+  }
+  const std::vector<std::string> accepted = {"a.txt", "sub\\deeper\\a.txt", "\\rooted\\once.txt",
+                                             ".hidden", "..x", "x..y", "icon.d\\file",
+                                             "COM10", "LPT0", std::string(255, 'n'),
+                                             "\xC3\xA4rger.txt"};
+  for (const std::string& name : accepted) {
+    EXPECT_EQ(MemberNameProblem(name), "") << name;
+    EXPECT_TRUE(IsSafeMemberName(name)) << name;
+  }
+}
+
+TEST(MemberNames, TargetNameFollowsUseDirs) {
+  EXPECT_EQ(TargetNameOf("\\sub\\a.txt", true), "sub\\a.txt");
+  EXPECT_EQ(TargetNameOf("sub\\a.txt", true), "sub\\a.txt");
+  EXPECT_EQ(TargetNameOf("sub\\a.txt", false), "a.txt");
+}
+
+TEST(MemberNames, ClashesOnWindowsFileSystems) {
+  EXPECT_TRUE(FindNameClashes({"a.txt", "sub\\a.txt", "B"}, true).empty());
+  EXPECT_EQ(FindNameClashes({"Readme.TXT", "README.txt"}, true).size(), 1u);
+  EXPECT_EQ(FindNameClashes({"x\\a.txt", "y\\a.txt"}, false).size(), 1u);  // --no-dirs
+  EXPECT_EQ(FindNameClashes({"a", "A\\b.txt"}, true).size(), 1u);           // file and folder
+  EXPECT_EQ(FindNameClashes({"$D$E$L$.LST"}, true).size(), 1u);             // the delete list
+  EXPECT_EQ(FindNameClashes({"sub\\$d$e$l$.lst"}, false).size(), 1u);
+  EXPECT_TRUE(FindNameClashes({"sub\\$d$e$l$.lst"}, true).empty());
+}
+
+}  // namespace

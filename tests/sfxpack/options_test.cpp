@@ -1,0 +1,93 @@
+// The command line: option forms, usage errors (exit 2) and what create makes of it.
+#include <gtest/gtest.h>
+
+#include "sfxpack_test_support.h"
+#include "tools/sfxpack/create.h"
+#include "tools/sfxpack/errors.h"
+#include "tools/sfxpack/options.h"
+
+namespace {
+
+const std::vector<TOptionSpec> kSpecs = {{"-o", true}, {"--stub", true}, {"--force", false},
+                                         {"-1", false}, {"-9", false}};
+
+TCreateRequest Request(const Arguments& args) { return CreateRequestOf(ParseOptions(args, CreateOptionSpecs())); }
+
+TEST(Options, ValuesInEveryFormAndOperandsAnywhere) {
+  const ParsedOptions a = ParseOptions({"x", "-o", "out", "--stub=s.exe", "y", "--force"}, kSpecs);
+  EXPECT_EQ(a.Value("-o"), "out");
+  EXPECT_EQ(a.Value("--stub"), "s.exe");
+  EXPECT_TRUE(a.Has("--force"));
+  EXPECT_EQ(a.Operands(), (std::vector<std::string>{"x", "y"}));
+
+  const ParsedOptions glued = ParseOptions({"-oout.exe", "-o", "last"}, kSpecs);
+  EXPECT_EQ(glued.Value("-o"), "last");  // the last occurrence wins
+
+  const ParsedOptions ended = ParseOptions({"--", "-o", "--force", "-"}, kSpecs);
+  EXPECT_FALSE(ended.Has("-o"));
+  EXPECT_EQ(ended.Operands(), (std::vector<std::string>{"-o", "--force", "-"}));
+}
+
+TEST(Options, MistakesAreUsageErrors) {
+  EXPECT_THROW(ParseOptions({"--bogus"}, kSpecs), EUsageError);
+  EXPECT_THROW(ParseOptions({"-o"}, kSpecs), EUsageError);
+  EXPECT_THROW(ParseOptions({"--force=yes"}, kSpecs), EUsageError);
+  EXPECT_THROW(ParseCount("--offset", "12x", 100), EUsageError);
+  EXPECT_THROW(ParseCount("--offset", "101", 100), EUsageError);
+  EXPECT_THROW(ParseCount("--offset", "", 100), EUsageError);
+  EXPECT_EQ(ParseCount("--offset", "0047616", 1000000), 47616);
+}
+
+TEST(Options, LastLevelFlagWins) {
+  EXPECT_EQ(ParseOptions({"-9", "-1"}, kSpecs).LastOf({"-1", "-9"}), "-1");
+  EXPECT_EQ(ParseOptions({"-1", "-9"}, kSpecs).LastOf({"-1", "-9"}), "-9");
+  EXPECT_EQ(ParseOptions({}, kSpecs).LastOf({"-1", "-9"}), "");
+}
+
+TEST(CreateRequest, DefaultsAndEveryOption) {
+  const TCreateRequest plain = Request({"-o", "out.exe", "dir"});
+  EXPECT_EQ(plain.level, 6);
+  EXPECT_TRUE(plain.config.useDirs && plain.config.overwrite && plain.config.attributes &&
+              plain.config.fileDate);
+  EXPECT_TRUE(plain.config.executable.empty());
+  EXPECT_FALSE(plain.nativeStub);
+
+  const TCreateRequest full = Request({"-o", "out", "--native", "--run", "setup.exe", "--params", "/S",
+                                       "--no-dirs", "--ask-overwrite", "--no-attributes", "--no-date",
+                                       "-3", "a", "b"});
+  EXPECT_EQ(full.level, 3);
+  EXPECT_TRUE(full.nativeStub);
+  EXPECT_EQ(full.config.executable, "setup.exe");
+  EXPECT_EQ(full.config.parameters, "/S");
+  EXPECT_FALSE(full.config.useDirs || full.config.overwrite || full.config.attributes ||
+               full.config.fileDate);
+  EXPECT_EQ(full.paths, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(CreateRequest, RequestsThatMakeNoSense) {
+  EXPECT_THROW(Request({"dir"}), EUsageError);                                     // no -o
+  EXPECT_THROW(Request({"-o", "out"}), EUsageError);                               // nothing to pack
+  EXPECT_THROW(Request({"-o", "out", "--native", "--stub", "s", "d"}), EUsageError);
+  EXPECT_THROW(Request({"-o", "out", "--params", "/S", "d"}), EUsageError);        // no --run
+  EXPECT_THROW(Request({"-o", "out", "--run", "a\r\nExecutable=evil.exe", "d"}), EUsageError);
+  EXPECT_THROW(Request({"-o", "out", "--run", std::string(300, 'x'), "d"}), EUsageError);
+}
+
+TEST(Commands, ExitCodesForHelpAndUsage) {
+  for (auto* command : {RunCreateCommand, RunListCommand, RunTestCommand, RunExtractCommand,
+                        RunRestubCommand}) {
+    const TRunResult help = RunTool(command, {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage: sfxpack ", 0), 0u) << help.out;
+    EXPECT_TRUE(help.err.empty());
+    const TRunResult wrong = RunTool(command, {"--no-such-option"});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_TRUE(wrong.out.empty());
+    EXPECT_NE(wrong.err.find("--help"), std::string::npos) << wrong.err;
+  }
+  EXPECT_EQ(RunTool(RunListCommand, {}).exitCode, 2);
+  EXPECT_EQ(RunTool(RunListCommand, {"a", "b"}).exitCode, 2);
+  EXPECT_EQ(RunTool(RunRestubCommand, {"a", "-o", "b"}).exitCode, 2);
+}
+
+}  // namespace
