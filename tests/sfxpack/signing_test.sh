@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# An installer made by `sfxpack create` and then signed with osslsigncode (self-made test
+# certificate) still lists, tests and extracts: the signature's certificate table lands behind
+# the archive, where no member reaches.
+#
+# Usage: tests/sfxpack/signing_test.sh NATIVE_BUILD_DIR WIN32_BUILD_DIR
+#   NATIVE_BUILD_DIR holds tools/sfxpack/sfxpack, WIN32_BUILD_DIR holds app/sfxstub.exe.
+# Prints the signed installer's path on success (it is left in a temporary folder that the
+# caller may run under Wine), exits non-zero on any failure.
+set -euo pipefail
+
+native=${1:?usage: $0 NATIVE_BUILD_DIR WIN32_BUILD_DIR}
+win32=${2:?usage: $0 NATIVE_BUILD_DIR WIN32_BUILD_DIR}
+native=$(cd "$native" && pwd)
+win32=$(cd "$win32" && pwd)
+sfxpack=$native/tools/sfxpack/sfxpack
+stub=$win32/app/sfxstub.exe
+for tool in openssl osslsigncode; do
+  command -v "$tool" >/dev/null || { echo "signing_test: $tool is missing (scripts/bootstrap.sh)" >&2; exit 1; }
+done
+[ -x "$sfxpack" ] || { echo "signing_test: no sfxpack at $sfxpack" >&2; exit 1; }
+[ -f "$stub" ] || { echo "signing_test: no Win32 stub at $stub" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/sfxpack-signing.XXXXXX")
+fail() { echo "signing_test: $*" >&2; exit 1; }
+
+cd "$work"
+mkdir -p payload/sub
+printf 'signed installer\r\n' > payload/readme.txt
+head -c 200000 /dev/urandom > payload/sub/random.bin
+seq 1 20000 > payload/sub/numbers.txt
+
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+  -subj "/CN=sfxpack signing test" >/dev/null 2>&1 || fail "openssl could not make a certificate"
+
+"$sfxpack" create --stub "$stub" -o unsigned.exe --run readme.txt payload
+osslsigncode sign -certs cert.pem -key key.pem -n "sfxpack signing test" \
+  -in unsigned.exe -out signed.exe >/dev/null || fail "osslsigncode sign failed"
+osslsigncode verify -CAfile cert.pem -in signed.exe >verify.log 2>&1 || { cat verify.log >&2; fail "signature does not verify"; }
+[ "$(stat -c %s signed.exe)" -gt "$(stat -c %s unsigned.exe)" ] || fail "signing appended nothing"
+
+# Same members, all intact, same bytes once unpacked.
+"$sfxpack" list unsigned.exe > unsigned.list
+"$sfxpack" list signed.exe > signed.list
+cmp -s unsigned.list signed.list || fail "the signed installer lists differently"
+"$sfxpack" test signed.exe > test.log || { cat test.log >&2; fail "sfxpack test failed on the signed installer"; }
+"$sfxpack" extract signed.exe -C unpacked
+diff -r payload unpacked >/dev/null || fail "extracted files differ from the packed ones"
+
+# restub drops the signature along with the old stub: the copy holds exactly the archive.
+"$sfxpack" restub signed.exe --stub "$stub" -o restubbed.exe
+"$sfxpack" list restubbed.exe > restubbed.list
+cmp -s unsigned.list restubbed.list || fail "the re-stubbed installer lists differently"
+[ "$(stat -c %s restubbed.exe)" -eq "$(stat -c %s unsigned.exe)" ] || fail "restub kept bytes behind the archive"
+
+echo "$work/signed.exe"
