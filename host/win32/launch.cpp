@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "host/win32/elevated_launch.h"
+
 namespace {
 
 // The start-up record's size as the 32-bit system defines it, and the flags that let the
@@ -27,7 +29,8 @@ bool LaunchCommand(const std::string& commandLine, bool hidden, bool wait) {
   ZeroMemory(&process, sizeof process);
   const BOOL created = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
                                       NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process);
-  if (!created) return false;
+  // A program that asks for administrator rights gets a second chance through the shell.
+  if (!created) return LaunchElevatedIfRequired(GetLastError(), commandLine, hidden, wait);
   if (wait) {
     WaitForInputIdle(process.hProcess, INFINITE);
     WaitForSingleObject(process.hProcess, INFINITE);

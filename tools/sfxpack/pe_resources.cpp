@@ -334,17 +334,34 @@ Bytes SerialiseResources(const ResourceTree& tree, uint32_t sectionAddress, uint
   return out;
 }
 
-uint32_t ImageChecksum(const Bytes& image, size_t checksumPosition) {
+uint32_t ImageChecksum(const uint8_t* head, size_t headSize, const uint8_t* tail,
+                       size_t tailSize, size_t checksumPosition) {
   uint64_t sum = 0;
-  for (size_t at = 0; at < image.size(); at += 2) {
+  const size_t total = headSize + tailSize;
+  auto byteAt = [&](size_t at) -> uint32_t { return at < headSize ? head[at] : tail[at - headSize]; };
+  for (size_t at = 0; at < total; at += 2) {
     if (at >= checksumPosition && at < checksumPosition + 4) continue;
-    uint32_t word = image[at];
-    if (at + 1 < image.size()) word |= static_cast<uint32_t>(image[at + 1]) << 8;
+    uint32_t word = byteAt(at);
+    if (at + 1 < total) word |= byteAt(at + 1) << 8;
     sum += word;
     sum = (sum & 0xFFFF) + (sum >> 16);
   }
   sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<uint32_t>(sum + image.size());
+  return static_cast<uint32_t>(sum + total);
+}
+
+uint32_t ImageChecksum(const Bytes& image, size_t checksumPosition) {
+  return ImageChecksum(image.data(), image.size(), nullptr, 0, checksumPosition);
+}
+
+size_t ChecksumPosition(const Bytes& image) {
+  const View view(image);
+  if (view.Size() < 64 || image[0] != 'M' || image[1] != 'Z') Reject("not a Windows program");
+  const size_t header = view.U32(0x3C);
+  view.Need(header, kOptionalHeader + kChecksumField + 4, "the PE header");
+  if (view.U32(header) != 0x00004550 || view.U16(header + kOptionalHeader) != kPe32Magic)
+    Reject("not a 32-bit Windows program");
+  return header + kOptionalHeader + kChecksumField;
 }
 
 Bytes PeImage::Build() const {

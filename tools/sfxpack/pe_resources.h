@@ -80,8 +80,13 @@ class PeImage {
 Bytes SerialiseResources(const ResourceTree& tree, uint32_t sectionAddress, uint32_t stamp = 0);
 
 // The image checksum: 16-bit folded sum of the file with the checksum field counted as zero,
-// plus the file length.
+// plus the file length. The two-part form sums a file made of `head` and `tail`, such as a
+// stub and the archive behind it.
 uint32_t ImageChecksum(const Bytes& image, size_t checksumPosition);
+uint32_t ImageChecksum(const uint8_t* head, size_t headSize, const uint8_t* tail,
+                       size_t tailSize, size_t checksumPosition);
+// File position of a PE32 image's checksum field; raises EBadImage when there is none.
+size_t ChecksumPosition(const Bytes& image);
 
 // Replaces the program's icon with the icons of an .ico file: the first icon group (or a new
 // group 1) gets the file's images, icons no other group uses are dropped. Raises EBadImage
