@@ -45,6 +45,11 @@ const char kCreateUsage[] =
     "  --no-attributes    do not give unpacked files their stored attributes\n"
     "  --no-date          do not give unpacked files their stored dates\n"
     "  -1 .. -9           compression level: -1 fastest, -9 smallest (default -6)\n"
+    "  --icon FILE.ico    give the installer this icon (Win32 stub only)\n"
+    "  --version-info KEY=VALUE\n"
+    "                     a version string in the installer's properties: ProductName,\n"
+    "                     FileDescription, FileVersion, ProductVersion, CompanyName,\n"
+    "                     LegalCopyright, OriginalFilename, ...; repeatable\n"
     "  --help             show this text\n"
     "\n"
     "The Win32 stub is looked for in --stub, $SFXPACK_STUB, sfxstub.exe beside sfxpack,\n"
@@ -71,25 +76,32 @@ std::string BesideTool(const std::string& name) {
 
 // Refuses the whole run for any name the stub would refuse or Windows would not create as
 // asked, naming every one, before anything is written.
-void CheckMemberNames(const std::vector<TSourceFile>& files, bool useDirs) {
+void CheckMemberNames(const std::vector<TSourceFile>& files, bool useDirs, const std::string& output) {
   std::vector<std::string> names;
-  size_t problems = 0;
+  ProblemList problems;
   for (const TSourceFile& file : files) {
     std::string problem = MemberNameProblem(file.storedName);
     if (problem.empty() && !IsSafeMemberName(file.storedName)) problem = "would be refused by the installer";
-    if (!problem.empty()) {
-      ReportError(file.path + ": the stored name \"" + file.storedName + "\" " + problem);
-      ++problems;
-    }
+    if (!problem.empty()) problems.Add(file.path + ": the stored name \"" + file.storedName + "\" " + problem);
     names.push_back(file.storedName);
   }
   for (const TNameClash& clash : FindNameClashes(names, useDirs)) {
-    ReportError("\"" + clash.first + "\" and \"" + clash.second + "\" " + clash.reason);
-    ++problems;
+    problems.Add("\"" + clash.first + "\" and \"" + clash.second + "\" " + clash.reason);
   }
-  if (problems > 0) {
-    throw EPackError(std::to_string(problems) + " name problem" + (problems == 1 ? "" : "s") +
-                     "; nothing written");
+  problems.FailIfAny(output, "name problem");
+}
+
+// The Win32 stub hands names to the ANSI file functions, which read them in the system code
+// page; UTF-8 names from this system come out garbled there.
+void WarnAboutNonAsciiNames(const std::vector<TSourceFile>& files) {
+  for (const TSourceFile& file : files) {
+    for (char c : file.storedName) {
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        ReportError("warning: \"" + file.storedName + "\" and maybe other names are not plain ASCII; "
+                    "the Windows installer writes them in the system code page");
+        return;
+      }
+    }
   }
 }
 
@@ -168,15 +180,20 @@ void VerifyWritten(const std::string& temporaryPath, const std::string& output, 
 
 }  // namespace
 
-const std::vector<TOptionSpec> kCreateOptions = [] {
-  std::vector<TOptionSpec> specs = {{"-o", true},         {"--stub", true},
-                                    {"--native", false},  {"--run", true},
-                                    {"--params", true},   {"--no-dirs", false},
-                                    {"--ask-overwrite", false}, {"--no-attributes", false},
-                                    {"--no-date", false}};
-  for (const std::string& level : kLevelFlags) specs.push_back({level, false});
-  return specs;
-}();
+const std::vector<TOptionSpec>& CreateOptionSpecs() {
+  static const std::vector<TOptionSpec> kSpecs = [] {
+    std::vector<TOptionSpec> specs = {{"-o", true},         {"--stub", true},
+                                      {"--native", false},  {"--run", true},
+                                      {"--params", true},   {"--no-dirs", false},
+                                      {"--ask-overwrite", false}, {"--no-attributes", false},
+                                      {"--no-date", false}};
+    for (const std::string& level : kLevelFlags) specs.push_back({level, false});
+    specs.push_back({"--icon", true});
+    specs.push_back({"--version-info", true});
+    return specs;
+  }();
+  return kSpecs;
+}
 
 TCreateRequest CreateRequestOf(const ParsedOptions& options) {
   TCreateRequest request;
@@ -203,6 +220,10 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options) {
   config.fileDate = !options.Has("--no-date");
   const std::string level = options.LastOf(kLevelFlags);
   request.level = level.empty() ? kLzhDefaultLevel : level[1] - '0';
+  request.branding = BrandingOf(options);
+  if (request.nativeStub && !request.branding.Empty()) {
+    throw EUsageError("--icon and --version-info need the Win32 stub, not --native");
+  }
   return request;
 }
 
@@ -236,12 +257,14 @@ void CreateInstaller(const TCreateRequest& request) {
                      " stub found (looked at " + places + "); give one with --stub FILE");
   }
   bool hasDigits = false;
-  const std::vector<uint8_t> stub = LoadStubForInstaller(stubPath, true, hasDigits);
+  std::vector<uint8_t> stub = LoadStubForInstaller(stubPath, true, hasDigits);
+  if (!request.branding.Empty()) stub = BrandStub(stub, stubPath, request.branding, request.output);
 
   const TSourceScan scan = CollectSourceFiles(request.paths, request.output);
   for (const std::string& warning : scan.warnings) ReportError("warning: " + warning);
-  CheckMemberNames(scan.files, request.config.useDirs);
+  CheckMemberNames(scan.files, request.config.useDirs, request.output);
   WarnAboutExecutable(request, scan.files);
+  if (!request.nativeStub) WarnAboutNonAsciiNames(scan.files);
 
   TPackedMembers packed = PackFiles(scan.files, request.level);
   TMemberEntry configEntry;
@@ -255,6 +278,7 @@ void CreateInstaller(const TCreateRequest& request) {
   if (stub.size() + archive.size() > kLargestMember) {
     throw EPackError(request.output + ": the installer would pass 2 GiB, beyond what the stub can read");
   }
+  StampInstallerChecksum(stub, archive);
   AtomicOutputFile output(request.output);
   output.Write(stub.data(), stub.size());
   output.Write(archive.data(), archive.size());
@@ -264,7 +288,7 @@ void CreateInstaller(const TCreateRequest& request) {
 }
 
 int RunCreateCommand(const Arguments& args) {
-  return RunCommand("create", kCreateUsage, args, kCreateOptions, [](const ParsedOptions& options) {
+  return RunCommand("create", kCreateUsage, args, CreateOptionSpecs(), [](const ParsedOptions& options) {
     CreateInstaller(CreateRequestOf(options));
     return kExitSuccess;
   });
