@@ -8,6 +8,7 @@
 #include "tools/sfxpack/errors.h"
 #include "tools/sfxpack/installer.h"
 #include "tools/sfxpack/output_file.h"
+#include "tools/sfxpack/stub_branding.h"
 #include "tools/sfxpack/stub_file.h"
 
 namespace {
@@ -26,7 +27,7 @@ const char kRestubUsage[] =
 
 void Restub(const TInstaller& installer, const std::string& stubPath, const std::string& output) {
   bool hasDigits = false;
-  const std::vector<uint8_t> stub = LoadStubForInstaller(stubPath, false, hasDigits);
+  std::vector<uint8_t> stub = LoadStubForInstaller(stubPath, false, hasDigits);
   if (!hasDigits) {
     ReportError("warning: " + stubPath + " carries no offset digits; the archive starts at byte " +
                 std::to_string(stub.size()) + " of " + output);
@@ -35,9 +36,12 @@ void Restub(const TInstaller& installer, const std::string& stubPath, const std:
   if (stub.size() + (end - installer.archiveOffset) > 0x7FFFFFFF) {
     FailOnFile(output, "would pass 2 GiB, beyond what the stub can read");
   }
+  const std::vector<uint8_t> archive(installer.bytes.begin() + installer.archiveOffset,
+                                     installer.bytes.begin() + static_cast<ptrdiff_t>(end));
+  StampInstallerChecksum(stub, archive);
   AtomicOutputFile file(output);
   file.Write(stub.data(), stub.size());
-  file.Write(installer.bytes.data() + installer.archiveOffset, end - installer.archiveOffset);
+  file.Write(archive.data(), archive.size());
   file.Flush();
   // The copy must read back exactly as the original did.
   TInstaller copy;
