@@ -5,8 +5,9 @@
 #
 # Usage: tests/sfxpack/signing_test.sh NATIVE_BUILD_DIR WIN32_BUILD_DIR
 #   NATIVE_BUILD_DIR holds tools/sfxpack/sfxpack, WIN32_BUILD_DIR holds app/sfxstub.exe.
-# Prints the signed installer's path on success (it is left in a temporary folder that the
-# caller may run under Wine), exits non-zero on any failure.
+# Exits non-zero on any failure. With SFXPACK_SIGNING_KEEP=1 the scratch folder stays and the
+# signed installer's path is printed, for a run under Wine:
+#   xvfb-run -a scripts/wine-run.sh "$(SFXPACK_SIGNING_KEEP=1 tests/sfxpack/signing_test.sh ...)"
 set -euo pipefail
 
 native=${1:?usage: $0 NATIVE_BUILD_DIR WIN32_BUILD_DIR}
@@ -23,6 +24,7 @@ done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/sfxpack-signing.XXXXXX")
 fail() { echo "signing_test: $*" >&2; exit 1; }
+[ "${SFXPACK_SIGNING_KEEP:-0}" = 1 ] || trap 'rm -rf "$work"' EXIT
 
 cd "$work"
 mkdir -p payload/sub
@@ -52,4 +54,5 @@ diff -r payload unpacked >/dev/null || fail "extracted files differ from the pac
 "$sfxpack" restub signed.exe --stub "$stub" -o restubbed.exe
 cmp -s restubbed.exe unsigned.exe || fail "restub of the signed installer differs from the unsigned one"
 
-echo "$work/signed.exe"
+[ "${SFXPACK_SIGNING_KEEP:-0}" = 1 ] && echo "$work/signed.exe"
+exit 0
