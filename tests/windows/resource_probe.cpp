@@ -1,7 +1,9 @@
 // Reads a program's resources the way Windows does, through the system's own resource and
 // version functions, and prints what it finds, one "key value" line each:
 //
-//   resource_probe.exe PROGRAM [REPORT]   -> stdout, or the file REPORT
+//   resource_probe.exe PROGRAM [REPORT]   -> stdout, or the file REPORT; "@" for REPORT
+//                                            writes PROGRAM.probe.txt (for a run from an
+//                                            installer, whose command has one "<AD>" only)
 //
 // icon-group (name of the first group), icon-count, icon-images (how many of the group's
 // images were found as icons), icon-created (1 when the system made an icon from the best
@@ -98,7 +100,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: resource_probe PROGRAM [REPORT]\n");
     return 2;
   }
-  if (argc > 2 && (out = std::fopen(argv[2], "w")) == nullptr) return 2;
+  if (argc > 2) {
+    const std::string report = std::string(argv[2]) == "@" ? std::string(argv[1]) + ".probe.txt" : argv[2];
+    if ((out = std::fopen(report.c_str(), "w")) == nullptr) return 2;
+  }
   HMODULE module = LoadLibraryExA(argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (module == nullptr) {
     std::fprintf(out, "load-failed %lu\n", GetLastError());
