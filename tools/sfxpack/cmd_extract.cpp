@@ -141,12 +141,12 @@ std::string TargetPathProblem(const std::string& folder, const std::string& rela
 void ExtractInstaller(const TInstaller& installer, const std::string& folder, bool force) {
   if (installer.members.empty()) FailOnFile(installer.path, "the archive has no members");
   const TConfiguration config = ReadConfiguration(installer);
+  const std::vector<TTarget> targets = PlanTargets(installer, config, folder, force);
   std::error_code error;
   fs::create_directories(folder, error);
   if (error || !fs::is_directory(folder, error)) {
     FailOnFile(folder, "cannot create the folder" + (error ? ": " + error.message() : std::string()));
   }
-  const std::vector<TTarget> targets = PlanTargets(installer, config, folder, force);
   uint64_t total = 0;
   for (const TTarget& target : targets) total += static_cast<uint32_t>(target.member->storedSize);
   ProgressBar progress("Unpacking", total);

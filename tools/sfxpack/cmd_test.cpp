@@ -43,7 +43,7 @@ int TestInstaller(const TInstaller& installer) {
     const TMember& member = installer.members[i];
     progress.Show(member.name);
     const TMemberCheck check = DecodeMember(installer, member);
-    progress.Advance(static_cast<uint32_t>(member.storedSize), member.name);
+    progress.Clear();
     if (check.intact) {
       std::printf("OK      %s\n", member.name.c_str());
       if (i + 1 == installer.members.size()) NoteConfiguration(installer, check.data);
@@ -51,6 +51,8 @@ int TestInstaller(const TInstaller& installer) {
       ++damaged;
       std::printf("DAMAGED %s: %s\n", member.name.c_str(), check.problem.c_str());
     }
+    std::fflush(stdout);
+    progress.Advance(static_cast<uint32_t>(member.storedSize), member.name);
   }
   progress.Finish();
   if (damaged == 0) return kExitSuccess;

@@ -26,10 +26,15 @@ void ProgressBar::Advance(uint64_t bytes, const std::string& item) {
 void ProgressBar::Show(const std::string& item) { Advance(0, item); }
 
 void ProgressBar::Finish() {
-  if (!active_) return;
-  if (shownPercent_ >= 0) std::fprintf(stderr, "\r\033[K");
-  std::fflush(stderr);
+  Clear();
   active_ = false;
+}
+
+void ProgressBar::Clear() {
+  if (!active_ || shownPercent_ < 0) return;
+  std::fprintf(stderr, "\r\033[K");
+  std::fflush(stderr);
+  shownPercent_ = -1;
 }
 
 void ProgressBar::Draw() {

@@ -16,6 +16,9 @@ class ProgressBar {
   void Advance(uint64_t bytes, const std::string& item);
   void Show(const std::string& item);
   void Finish();
+  // Takes the bar off the line so that other output can be printed; the next Advance or Show
+  // draws it again.
+  void Clear();
 
  private:
   void Draw();
