@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake g++ ninja-build googletest libgtest-dev libbenchmark-dev
           g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
           wine wine32:i386 xvfb xdotool x11-apps imagemagick clang libclang-rt-14-dev
-          osslsigncode openssl python3)
+          osslsigncode openssl python3 time)
 
 missing=()
 for p in "${packages[@]}"; do
