@@ -13,9 +13,21 @@ TEST(MemberNames, RefusedBeforeTheInstallerWouldBe) {
       std::string(256, 'n'), "a\\\\b", "trailing.", "trailing ", "dir.\\x", "NUL", "nul.txt",
       "sub\\COM1.log", "lpt9", "con", "what?", "a*b", "pipe|", "<x>", "q\"uote"};
   for (const std::string& name : refused) EXPECT_FALSE(MemberNameProblem(name).empty()) << name;
-  // Everything the installer itself refuses is refused here as well.
-  for (const std::string& name : refused) {
-    if (!IsSafeMemberName(name)) EXPECT_FALSE(MemberNameProblem(name).empty()) << name;
+  // Everything the installer itself refuses is refused here as well: every short name over
+  // the characters that matter.
+  const std::string alphabet = std::string("a.\\/: ") + '\x01';
+  std::vector<std::string> names = {""};
+  for (size_t start = 0, length = 0; length < 4; ++length) {
+    const size_t end = names.size();
+    for (size_t i = start; i < end; ++i) {
+      for (char c : alphabet) names.push_back(names[i] + c);
+    }
+    start = end;
+  }
+  for (const std::string& name : names) {
+    if (!IsSafeMemberName(name)) {
+      EXPECT_FALSE(MemberNameProblem(name).empty()) << name;
+    }
   }
   const std::vector<std::string> accepted = {"a.txt", "sub\\deeper\\a.txt", "\\rooted\\once.txt",
                                              ".hidden", "..x", "x..y", "icon.d\\file",

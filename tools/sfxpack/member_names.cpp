@@ -54,7 +54,7 @@ std::string MemberNameProblem(const std::string& storedName) {
     const unsigned char byte = static_cast<unsigned char>(c);
     if (byte < 32 || byte == 127) return "holds a control character";
     if (c == ':') return "holds \":\" (a drive or stream name)";
-    if (std::string("<>\"|?*").find(c) != std::string::npos) {
+    if (std::string("<>\"|?*/").find(c) != std::string::npos) {
       return std::string("holds \"") + c + "\", which Windows forbids in file names";
     }
   }
