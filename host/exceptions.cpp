@@ -1,7 +1,6 @@
 #include "host/exceptions.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <utility>
 
 #include "host/paths.h"
@@ -37,27 +36,44 @@ std::string EInOutError::MessageFor(int code) {
 
 namespace {
 
-// The report shows at most 63 characters of the program's file name.
+// The report shows at most 63 characters of the program's file name, and the whole text is
+// formatted into a buffer of 256 characters, NUL included.
 constexpr size_t kReportModuleNameLimit = 63;
+constexpr size_t kReportTextLimit = 255;
 
 const char* FinalPeriod(const std::string& message) {
   return !message.empty() && message.back() != '.' ? "." : "";
 }
 
+// Upper-case hexadecimal, at least eight digits: exactly eight on the 32-bit build, more on a
+// 64-bit one where the address needs them. Formatted by hand to keep the C library's printf
+// (about 30 KB) out of the Windows stub.
+std::string AddressText(const void* address) {
+  uintptr_t value = reinterpret_cast<uintptr_t>(address);
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), "0123456789ABCDEF"[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  if (digits.size() < 8) digits.insert(0, 8 - digits.size(), '0');
+  return digits;
+}
+
 }  // namespace
 
+// "Exception %s im Modul %s bei %p.\n%s%s"
 std::string ErrorReportText(const Exception& failure, const std::string& moduleFileName) {
-  const std::string module = FileNameOf(moduleFileName).substr(0, kReportModuleNameLimit);
-  // The address is shown as eight upper-case hexadecimal digits; a 64-bit build shows more
-  // where the address needs them.
-  char address[24];
-  std::snprintf(address, sizeof address, "%08llX",
-                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(failure.Address())));
-  char buffer[256];
-  std::snprintf(buffer, sizeof buffer, "Exception %s im Modul %s bei %s.\n%s%s",
-                failure.ClassName(), module.c_str(), address, failure.Message().c_str(),
-                FinalPeriod(failure.Message()));
-  return buffer;
+  std::string text = "Exception ";
+  text += failure.ClassName();
+  text += " im Modul ";
+  text += FileNameOf(moduleFileName).substr(0, kReportModuleNameLimit);
+  text += " bei ";
+  text += AddressText(failure.Address());
+  text += ".\n";
+  text += failure.Message();
+  text += FinalPeriod(failure.Message());
+  if (text.size() > kReportTextLimit) text.resize(kReportTextLimit);
+  return text;
 }
 
 std::string Cp1252ToUtf8(const std::string& text) {
