@@ -184,6 +184,10 @@ class FaultWalk {
         }
       }
     }
+    if (n == 0 && r.command.empty()) {  // see Baseline()
+      baseline_ = r;
+      return;
+    }
     std::string where = Describe(fault, n, faulty);
 
     // Nothing outside the folder, nothing kept deleted or changed.
