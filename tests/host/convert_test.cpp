@@ -59,12 +59,6 @@ TEST_F(Conversions, ParseIntegerRejectsWithTheWholeTextInTheMessage) {
   }
 }
 
-TEST_F(Conversions, IntegerTextIsPlainDecimal) {
-  EXPECT_EQ(IntegerText(0), "0");
-  EXPECT_EQ(IntegerText(47616), "47616");
-  EXPECT_EQ(IntegerText(-2147483648LL), "-2147483648");
-}
-
 TEST_F(Conversions, ParseFloatReadsMantissaSeparatorAndExponent) {
   EXPECT_EQ(ParseFloat("35000.5"), 35000.5L);
   EXPECT_EQ(ParseFloat(" 1e3 "), 1000.0L);

@@ -11,12 +11,6 @@
 
 namespace {
 
-TEST(PosixPlatform, PathsTranslateAtTheBoundary) {
-  EXPECT_EQ(NativePath("\\tmp\\a b\\c.txt"), "/tmp/a b/c.txt");
-  EXPECT_EQ(InternalPath("/tmp/a b/c.txt"), "\\tmp\\a b\\c.txt");
-  EXPECT_EQ(NativePath("relative\\x"), "relative/x");
-}
-
 // Sets TMPDIR for one test and puts the old value back.
 class TmpDirScope {
  public:
@@ -60,11 +54,6 @@ TEST(PosixPlatform, TempDirectoryComesFromTmpDirElseTmp) {
     TmpDirScope slash("/var/scratch/");
     EXPECT_EQ(TempDirectory(), "\\var\\scratch\\");
   }
-}
-
-TEST(PosixPlatform, NoWindowsFolders) {
-  EXPECT_EQ(WindowsDirectory(), "");
-  EXPECT_EQ(SystemDirectory(), "");
 }
 
 TEST(PosixPlatform, ModuleFileNameIsThisProgramInInternalForm) {

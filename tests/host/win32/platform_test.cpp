@@ -7,11 +7,6 @@
 
 namespace {
 
-TEST(Win32Platform, PathsStayAsTheyAre) {
-  EXPECT_EQ(NativePath("C:\\a/b"), "C:\\a/b");
-  EXPECT_EQ(InternalPath("C:\\a/b"), "C:\\a/b");
-}
-
 TEST(Win32Platform, SystemFolders) {
   const std::string temp = TempDirectory();
   ASSERT_FALSE(temp.empty());
