@@ -2,6 +2,10 @@
 // run leaves nothing behind.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 
@@ -200,6 +204,22 @@ TEST(AtomicOutput, AppearsOnlyWhenCommitted) {
   EXPECT_NE(st.st_mode & S_IXUSR, 0u);
   EXPECT_THROW(AtomicOutputFile(scratch.Path("no/such/folder/x")), EPackError);
   EXPECT_THROW(AtomicOutputFile(scratch.Path()), EPackError);  // a folder
+}
+
+TEST(AtomicOutput, InterruptLeavesNoTemporaryFile) {
+  ScratchFolder scratch;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    AtomicOutputFile file(scratch.Path("target"));
+    file.Write(reinterpret_cast<const uint8_t*>("half"), 4);
+    std::raise(SIGTERM);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_TRUE(FolderEntries(scratch.Path()).empty());
 }
 
 }  // namespace

@@ -18,9 +18,11 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : path_(path) {
   if (std::filesystem::is_directory(path, error)) FailOnFile(path, "is a folder");
   file_ = CreateTemporaryFile(FolderOfNativePath(path), temporaryPath_);
   if (file_ == nullptr) FailOnFile(path, "cannot create a file beside it: " + LastSystemErrorText());
+  RemoveOnInterrupt(temporaryPath_);
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
+  RemoveOnInterrupt("");
   if (file_ != nullptr) std::fclose(file_);
   if (!committed_ && !temporaryPath_.empty()) std::remove(temporaryPath_.c_str());
 }
@@ -45,6 +47,7 @@ void AtomicOutputFile::Commit() {
   if (!flushed || !closed) Fail("write failed: " + (flushed ? LastSystemErrorText() : flushError));
   MakeExecutable(temporaryPath_);
   std::error_code error;
+  RemoveOnInterrupt("");
   std::filesystem::rename(temporaryPath_, path_, error);
   if (error) Fail("cannot rename the finished file into place: " + error.message());
   committed_ = true;

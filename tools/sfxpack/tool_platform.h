@@ -27,6 +27,10 @@ std::string ExecutableDirectory();
 // only, and opens it for writing. nullptr (errno set) on failure.
 std::FILE* CreateTemporaryFile(const std::string& folder, std::string& path);
 
+// While set, an interrupt (Ctrl-C, SIGTERM, hang-up) removes this file before the process ends,
+// so that an interrupted run leaves no temporary file behind. Empty: nothing to remove.
+void RemoveOnInterrupt(const std::string& path);
+
 // Gives a finished output file the mode a linker would: executable, less the umask.
 bool MakeExecutable(const std::string& path);
 

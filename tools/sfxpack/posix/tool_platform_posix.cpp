@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cerrno>
 #include <cstring>
 
@@ -20,7 +21,29 @@ long double LocalDateTime(time_t seconds, long nanoseconds) {
                     local.tm_min, local.tm_sec + nanoseconds / 1e9L);
 }
 
+// Written only outside the handler, read only inside it; unlink is async-signal-safe.
+char PendingRemoval[4096];
+volatile sig_atomic_t RemovalPending = 0;
+
+void RemovePendingFile(int signalNumber) {
+  if (RemovalPending) unlink(PendingRemoval);
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
 }  // namespace
+
+void RemoveOnInterrupt(const std::string& path) {
+  RemovalPending = 0;
+  if (path.empty() || path.size() >= sizeof PendingRemoval) return;
+  std::memcpy(PendingRemoval, path.c_str(), path.size() + 1);
+  static const bool installed = [] {
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) std::signal(signalNumber, RemovePendingFile);
+    return true;
+  }();
+  (void)installed;
+  RemovalPending = 1;
+}
 
 bool ReadSourceFileInfo(const std::string& path, TSourceFileInfo& info) {
   struct stat st {};
