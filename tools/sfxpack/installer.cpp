@@ -1,7 +1,9 @@
 #include "tools/sfxpack/installer.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 #include "archive/directory.h"
 #include "archive/entry_list.h"
@@ -64,6 +66,8 @@ uint64_t TInstaller::ArchiveEnd() const {
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) FailOnFile(path, "is a folder, not a file");
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) FailOnFile(path, LastSystemErrorText());
   std::vector<uint8_t> bytes;
