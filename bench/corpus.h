@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -77,49 +78,99 @@ inline std::vector<uint8_t> MakeText(size_t size, uint64_t seed) {
   return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-inline std::vector<uint8_t> MakeExecutable(size_t size, uint64_t seed) {
-  Random random(seed);
-  std::vector<uint8_t> out;
-  out.reserve(size + 4096);
-  // A pool of "functions" that recur with small changes, as compiled code does.
-  std::vector<std::vector<uint8_t>> pool;
-  for (int f = 0; f < 64; ++f) {
-    std::vector<uint8_t> body = {0x55, 0x8B, 0xEC, 0x83, 0xEC, static_cast<uint8_t>(random.Below(64) * 4)};
-    const uint32_t n = 20 + random.Below(200);
-    static const uint8_t kOps[] = {0x8B, 0x89, 0x8D, 0x50, 0x51, 0x52, 0x53, 0x56, 0x57, 0xE8,
-                                   0x85, 0xC0, 0x74, 0x75, 0x33, 0xFF, 0x6A, 0x68, 0x45, 0xFC};
-    for (uint32_t i = 0; i < n; ++i) body.push_back(kOps[random.Below(sizeof(kOps))]);
-    body.insert(body.end(), {0x8B, 0xE5, 0x5D, 0xC3});
-    pool.push_back(body);
-  }
-  while (out.size() < size) {
-    const uint32_t p = random.Below(100);
-    if (p < 60) {
-      auto body = pool[random.Below(static_cast<uint32_t>(pool.size()))];
-      for (int k = 0; k < 3; ++k) body[random.Below(static_cast<uint32_t>(body.size()))] = static_cast<uint8_t>(random.Next());
-      out.insert(out.end(), body.begin(), body.end());
-    } else if (p < 75) {
-      out.insert(out.end(), 16 + random.Below(1500), 0);  // section padding
-    } else if (p < 85) {
-      static const char* const kNames[] = {"KERNEL32.dll", "CreateFileA", "ReadFile", "WriteFile",
-                                           "CloseHandle", "GetModuleFileNameA", "USER32.dll",
-                                           "MessageBoxA", "GetTempPathA", "CreateProcessA"};
-      const std::string name = kNames[random.Below(10)];
-      out.push_back(static_cast<uint8_t>(random.Below(256)));
-      out.push_back(0);
-      out.insert(out.end(), name.begin(), name.end());
-      out.push_back(0);
-    } else {
-      // Relocation-like tables: little-endian addresses that climb slowly.
-      uint32_t address = 0x401000 + random.Below(0x10000);
-      for (uint32_t i = 0, n = 8 + random.Below(64); i < n; ++i) {
-        address += random.Below(64);
-        for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(address >> (8 * k)));
+// Compiled 32-bit code: functions made of common instruction forms (frame set-up, loads and
+// stores relative to the frame, calls to nearby functions and imports, short jumps), padded
+// to 16 bytes; between them zero-filled section padding, import names and address tables.
+class ExecutableWriter {
+ public:
+  explicit ExecutableWriter(uint64_t seed) : random_(seed) {}
+
+  std::vector<uint8_t> Make(size_t size) {
+    while (out_.size() < size) {
+      const uint32_t p = random_.Below(100);
+      if (p < 80) {
+        Function();
+      } else if (p < 88) {
+        out_.insert(out_.end(), 16 + random_.Below(1500), 0);
+      } else if (p < 94) {
+        ImportNames();
+      } else {
+        AddressTable();
       }
     }
+    out_.resize(size);
+    return out_;
   }
-  out.resize(size);
-  return out;
+
+ private:
+  void Bytes(std::initializer_list<uint8_t> bytes) { out_.insert(out_.end(), bytes); }
+  void Dword(uint32_t v) {
+    for (int k = 0; k < 4; ++k) out_.push_back(static_cast<uint8_t>(v >> (8 * k)));
+  }
+  uint8_t FrameOffset() {
+    static const uint8_t kOffsets[] = {0x08, 0x0C, 0x10, 0x14, 0x18, 0xFC, 0xF8, 0xF4, 0xF0, 0xEC};
+    return kOffsets[random_.Below(sizeof kOffsets)];
+  }
+  uint8_t Register() { return static_cast<uint8_t>(random_.Below(8)); }
+
+  void Instruction() {
+    switch (random_.Below(16)) {
+      case 0: case 1: Bytes({0x8B, static_cast<uint8_t>(0x45 + 8 * random_.Below(4)), FrameOffset()}); break;
+      case 2: case 3: Bytes({0x89, static_cast<uint8_t>(0x45 + 8 * random_.Below(4)), FrameOffset()}); break;
+      case 4: Bytes({0x8B, static_cast<uint8_t>(0xC0 + 8 * Register() + Register())}); break;
+      case 5: Bytes({static_cast<uint8_t>(0x50 + Register())}); break;
+      case 6: Bytes({0x85, 0xC0, static_cast<uint8_t>(0x74 + random_.Below(2)), static_cast<uint8_t>(random_.Below(64))}); break;
+      case 7: Bytes({0x33, 0xC0}); break;
+      case 8: case 9:
+        out_.push_back(0xE8);  // call a function nearby: small negative or positive offsets
+        Dword(static_cast<uint32_t>(static_cast<int32_t>(random_.Below(0x8000)) - 0x4000));
+        break;
+      case 10: Bytes({0xFF, 0x15}); Dword(0x00405000 + 4 * random_.Below(40)); break;  // call import
+      case 11: out_.push_back(0x68); Dword(0x00406000 + 4 * random_.Below(512)); break;
+      case 12: Bytes({0x8D, static_cast<uint8_t>(0x45 + 8 * random_.Below(4)), FrameOffset()}); break;
+      case 13: Bytes({0x83, 0xF8, static_cast<uint8_t>(random_.Below(16))}); break;
+      case 14: out_.push_back(0xA1); Dword(0x00407000 + 4 * random_.Below(256)); break;
+      default: Bytes({0x83, 0xC4, static_cast<uint8_t>(4 * random_.Below(8))}); break;
+    }
+  }
+
+  void Function() {
+    Bytes({0x55, 0x8B, 0xEC});
+    if (random_.Below(2)) Bytes({0x83, 0xEC, static_cast<uint8_t>(4 * random_.Below(32))});
+    for (uint32_t i = 0, n = 8 + random_.Below(60); i < n; ++i) Instruction();
+    Bytes({0x8B, 0xE5, 0x5D, 0xC3});
+    while (out_.size() % 16 != 0) out_.push_back(0xCC);
+  }
+
+  void ImportNames() {
+    static const char* const kNames[] = {
+        "KERNEL32.dll", "CreateFileA", "ReadFile", "WriteFile", "CloseHandle", "GetModuleFileNameA",
+        "USER32.dll", "MessageBoxA", "GetTempPathA", "CreateProcessA", "SetFilePointer",
+        "GetFileSize", "LoadStringA", "DialogBoxParamA", "SendMessageA", "GetLastError"};
+    for (uint32_t i = 0, n = 4 + random_.Below(12); i < n; ++i) {
+      const std::string name = kNames[random_.Below(16)];
+      out_.push_back(static_cast<uint8_t>(random_.Below(256)));
+      out_.push_back(0);
+      out_.insert(out_.end(), name.begin(), name.end());
+      out_.push_back(0);
+      if (out_.size() % 2) out_.push_back(0);
+    }
+  }
+
+  void AddressTable() {
+    uint32_t address = 0x401000 + random_.Below(0x10000);
+    for (uint32_t i = 0, n = 8 + random_.Below(64); i < n; ++i) {
+      address += random_.Below(64);
+      Dword(address);
+    }
+  }
+
+  Random random_;
+  std::vector<uint8_t> out_;
+};
+
+inline std::vector<uint8_t> MakeExecutable(size_t size, uint64_t seed) {
+  return ExecutableWriter(seed).Make(size);
 }
 
 inline std::vector<uint8_t> MakeRuns(size_t size, uint64_t seed) {

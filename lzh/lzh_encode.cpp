@@ -15,76 +15,6 @@
 
 namespace lzh {
 
-namespace {
-
-// Writes bits most significant first, as the decoder reads them.
-class BitWriter {
- public:
-  explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
-
-  void Put(uint32_t code, unsigned length) {
-    accumulator_ = (accumulator_ << length) | code;
-    count_ += length;
-    while (count_ >= 8) {
-      count_ -= 8;
-      out_.push_back(static_cast<uint8_t>(accumulator_ >> count_));
-    }
-  }
-
-  // The end marker: a 1-bit, then 0-bits up to the end of the byte.
-  void PutEndMarker() {
-    Put(1, 1);
-    if (count_ > 0) Put(0, 8 - count_);
-  }
-
-  unsigned PendingBits() const { return count_; }
-
- private:
-  std::vector<uint8_t>& out_;
-  uint64_t accumulator_ = 0;
-  unsigned count_ = 0;
-};
-
-}  // namespace
-
-// Codes items with the adaptive tree. Exposed to the parsers so that they can ask what a
-// symbol costs right now.
-class ItemCoder {
- public:
-  explicit ItemCoder(std::vector<uint8_t>& out) : bits_(out) { tree_.InitTree(); }
-
-  void PutSymbol(unsigned symbol) {
-    uint32_t code = 0;
-    unsigned length = 0;
-    unsigned node = tree_.ParentTable[symbol + kNodeCount];
-    while (node != kRoot) {
-      const unsigned parent = tree_.ParentTable[node];
-      code |= (node - tree_.ChildTable[parent]) << length;
-      ++length;
-      node = parent;
-    }
-    bits_.Put(code, length);
-    tree_.UpdateTree(static_cast<int>(symbol));
-  }
-
-  void PutLiteral(uint8_t byte) { PutSymbol(byte); }
-
-  void PutMatch(unsigned length, unsigned distance) {
-    PutSymbol(static_cast<unsigned>(MatchSymbolOf(static_cast<int>(length))));
-    const unsigned upper = distance >> 6;
-    bits_.Put(kDistance.codeOfUpper[upper], kDistance.codeLengthOfUpper[upper]);
-    bits_.Put(distance & 63, 6);
-  }
-
-  void Finish() { bits_.PutEndMarker(); }
-
-  const AdaptiveTree& Tree() const { return tree_; }
-
- private:
-  AdaptiveTree tree_{};
-  BitWriter bits_;
-};
-
 unsigned CodeLengthOf(const AdaptiveTree& tree, unsigned symbol) {
   unsigned length = 0;
   for (unsigned node = tree.ParentTable[symbol + kNodeCount]; node != kRoot;
@@ -136,6 +66,32 @@ Match MatchFinder::Longest(size_t pos, unsigned limit) const {
   return best;
 }
 
+unsigned MatchFinder::Candidates(size_t pos, unsigned limit, Match* out) const {
+  limit = static_cast<unsigned>(std::min<size_t>(limit, size_ - pos));
+  if (limit < kMinMatch) return 0;
+  unsigned count = 0;
+  unsigned best = kMinMatch - 1;
+  const uint8_t* const here = text_ + pos;
+  int64_t candidate = head_[HashAt(pos)];
+  const int64_t lowest = static_cast<int64_t>(pos) - kRingSize;
+  for (unsigned chain = maxChain_; candidate >= lowest && candidate >= 0 && chain > 0; --chain) {
+    const uint8_t* there = text_ + candidate;
+    if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
+      unsigned n = 2;
+      while (n < limit && there[n] == here[n]) ++n;
+      if (n > best) {
+        best = n;
+        out[count++] = {n, static_cast<unsigned>(pos - candidate - 1)};
+        if (n == limit) break;
+      }
+    }
+    const int64_t next = prev_[candidate & kRingMask];
+    if (next >= candidate) break;
+    candidate = next;
+  }
+  return count;
+}
+
 std::vector<uint8_t> WindowedText(const uint8_t* data, size_t size) {
   std::vector<uint8_t> text(kRingSize + size);
   std::fill(text.begin(), text.begin() + kMaxMatch, 0);
@@ -144,22 +100,7 @@ std::vector<uint8_t> WindowedText(const uint8_t* data, size_t size) {
   return text;
 }
 
-namespace {
-
-struct LevelSettings {
-  unsigned maxChain;
-  bool lazy;
-};
-
-LevelSettings SettingsFor(int level) {
-  static const LevelSettings kLevels[10] = {
-      {4, false},  {4, false},  {8, false},  {16, false},  {32, false},
-      {64, false}, {128, false}, {512, false}, {1024, false}, {4096, false}};
-  return kLevels[std::clamp(level, 1, 9)];
-}
-
-void EncodeGreedy(const std::vector<uint8_t>& text, unsigned maxChain, bool lazy,
-                  ItemCoder& coder) {
+void ParseGreedy(const std::vector<uint8_t>& text, unsigned maxChain, bool lazy, ItemCoder& coder) {
   MatchFinder finder(text.data(), text.size(), maxChain);
   for (size_t p = 0; p < kRingSize; ++p) finder.Insert(p);
   size_t pos = kRingSize;
@@ -189,6 +130,22 @@ void EncodeGreedy(const std::vector<uint8_t>& text, unsigned maxChain, bool lazy
   }
 }
 
+namespace {
+
+struct LevelSettings {
+  unsigned maxChain;
+  enum { Greedy, Lazy, Optimal } parser;
+};
+
+LevelSettings SettingsFor(int level) {
+  static const LevelSettings kLevels[10] = {
+      {4, LevelSettings::Greedy},   {4, LevelSettings::Greedy},   {8, LevelSettings::Greedy},
+      {16, LevelSettings::Greedy},  {16, LevelSettings::Lazy},    {32, LevelSettings::Lazy},
+      {64, LevelSettings::Lazy},    {128, LevelSettings::Lazy},   {256, LevelSettings::Lazy},
+      {256, LevelSettings::Optimal}};
+  return kLevels[std::clamp(level, 1, 9)];
+}
+
 }  // namespace
 
 }  // namespace lzh
@@ -199,7 +156,11 @@ std::vector<uint8_t> LzhEncode(const uint8_t* data, size_t size, int level) {
   lzh::ItemCoder coder(out);
   const std::vector<uint8_t> text = lzh::WindowedText(data, size);
   const lzh::LevelSettings settings = lzh::SettingsFor(level);
-  lzh::EncodeGreedy(text, settings.maxChain, settings.lazy, coder);
+  if (settings.parser == lzh::LevelSettings::Optimal) {
+    lzh::ParseOptimal(text, settings.maxChain, coder);
+  } else {
+    lzh::ParseGreedy(text, settings.maxChain, settings.parser == lzh::LevelSettings::Lazy, coder);
+  }
   coder.Finish();
   return out;
 }

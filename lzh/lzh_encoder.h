@@ -1,5 +1,5 @@
-// The encoder's parts, shared by its parsers: the match finder over the windowed text and
-// the item coder that keeps the adaptive tree in step with the decoder.
+// The encoder's parts, shared by its parsers: the match finder over the windowed text, the
+// item coder that keeps the adaptive tree in step with the decoder, and the parsers.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +20,9 @@ class MatchFinder {
   MatchFinder(const uint8_t* text, size_t size, unsigned maxChain);
   void Insert(size_t pos);  // positions go in once each, in increasing order
   Match Longest(size_t pos, unsigned limit) const;
+  // Every match that is longer than all nearer ones, nearest first (so lengths increase);
+  // returns how many were stored in `out` (room for kMaxMatch entries).
+  unsigned Candidates(size_t pos, unsigned limit, Match* out) const;
 
  private:
   static constexpr unsigned kHashBits = 15;
@@ -34,10 +37,81 @@ class MatchFinder {
   std::vector<int64_t> prev_;
 };
 
+// Writes bits most significant first, as the decoder reads them.
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
+
+  void Put(uint32_t code, unsigned length) {
+    accumulator_ = (accumulator_ << length) | code;
+    count_ += length;
+    while (count_ >= 8) {
+      count_ -= 8;
+      out_.push_back(static_cast<uint8_t>(accumulator_ >> count_));
+    }
+  }
+
+  // The end marker: a 1-bit, then 0-bits up to the end of the byte.
+  void PutEndMarker() {
+    Put(1, 1);
+    if (count_ > 0) Put(0, 8 - count_);
+  }
+
+ private:
+  std::vector<uint8_t>& out_;
+  uint64_t accumulator_ = 0;
+  unsigned count_ = 0;
+};
+
+// Codes items with the adaptive tree, updating it exactly as the decoder will.
+class ItemCoder {
+ public:
+  explicit ItemCoder(std::vector<uint8_t>& out) : bits_(out) { tree_.InitTree(); }
+
+  void PutSymbol(unsigned symbol) {
+    uint32_t code = 0;
+    unsigned length = 0;
+    unsigned node = tree_.ParentTable[symbol + kNodeCount];
+    while (node != kRoot) {
+      const unsigned parent = tree_.ParentTable[node];
+      code |= (node - tree_.ChildTable[parent]) << length;
+      ++length;
+      node = parent;
+    }
+    bits_.Put(code, length);
+    tree_.UpdateTree(static_cast<int>(symbol));
+  }
+
+  void PutLiteral(uint8_t byte) { PutSymbol(byte); }
+
+  void PutMatch(unsigned length, unsigned distance) {
+    PutSymbol(static_cast<unsigned>(MatchSymbolOf(static_cast<int>(length))));
+    const unsigned upper = distance >> 6;
+    bits_.Put(kDistance.codeOfUpper[upper], kDistance.codeLengthOfUpper[upper]);
+    bits_.Put(distance & 63, 6);
+  }
+
+  void Finish() { bits_.PutEndMarker(); }
+
+  const AdaptiveTree& Tree() const { return tree_; }
+
+ private:
+  AdaptiveTree tree_{};
+  BitWriter bits_;
+};
+
 // The ring's initial fill as a linear prefix of kRingSize bytes, then the data.
 std::vector<uint8_t> WindowedText(const uint8_t* data, size_t size);
 
 // The current code length of a symbol (the depth of its leaf).
 unsigned CodeLengthOf(const AdaptiveTree& tree, unsigned symbol);
+
+inline unsigned DistanceCodeLength(unsigned distance) {
+  return kDistance.codeLengthOfUpper[distance >> 6] + 6u;
+}
+
+// Parsers over WindowedText: each codes every byte after the prefix.
+void ParseGreedy(const std::vector<uint8_t>& text, unsigned maxChain, bool lazy, ItemCoder& coder);
+void ParseOptimal(const std::vector<uint8_t>& text, unsigned maxChain, ItemCoder& coder);
 
 }  // namespace lzh
