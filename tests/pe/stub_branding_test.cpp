@@ -14,7 +14,7 @@
 
 namespace {
 
-const std::vector<TOptionSpec> kSpecs = {{"-o", true}, {"--icon", true}, {"--version-info", true}};
+const std::vector<TOptionDef> kOptions = {{"-o", true}, {"--icon", true}, {"--version-info", true}};
 
 std::string WriteTemporary(const std::string& name, const Bytes& bytes) {
   const std::string path = testing::TempDir() + name;
@@ -34,15 +34,15 @@ std::string VersionOf(const Bytes& image, const std::string& key) {
 TEST(StubBranding, Options) {
   const TStubBranding branding = BrandingOf(ParseOptions(
       {"--version-info", "ProductName=A=B", "--icon=x.ico", "--version-info=Comments=", "-o", "o"},
-      kSpecs));
+      kOptions));
   EXPECT_EQ(branding.iconFile, "x.ico");
   ASSERT_EQ(branding.versionStrings.size(), 2u);
   EXPECT_EQ(branding.versionStrings[0], std::make_pair(std::string("ProductName"), std::string("A=B")));
   EXPECT_EQ(branding.versionStrings[1], std::make_pair(std::string("Comments"), std::string()));
-  EXPECT_TRUE(BrandingOf(ParseOptions({"-o", "o"}, kSpecs)).Empty());
+  EXPECT_TRUE(BrandingOf(ParseOptions({"-o", "o"}, kOptions)).Empty());
   for (const char* bad : {"NoValue", "=value", "Key=line\nbreak"})
-    EXPECT_THROW(BrandingOf(ParseOptions({"--version-info", bad}, kSpecs)), EUsageError) << bad;
-  EXPECT_THROW(BrandingOf(ParseOptions({"--icon="}, kSpecs)), EUsageError);
+    EXPECT_THROW(BrandingOf(ParseOptions({"--version-info", bad}, kOptions)), EUsageError) << bad;
+  EXPECT_THROW(BrandingOf(ParseOptions({"--icon="}, kOptions)), EUsageError);
 }
 
 TEST(StubBranding, RewrittenStubCarriesItsOwnSize) {

@@ -8,30 +8,30 @@
 
 namespace {
 
-const std::vector<TOptionSpec> kSpecs = {{"-o", true}, {"--stub", true}, {"--force", false},
+const std::vector<TOptionDef> kOptions = {{"-o", true}, {"--stub", true}, {"--force", false},
                                          {"-1", false}, {"-9", false}};
 
-TCreateRequest Request(const Arguments& args) { return CreateRequestOf(ParseOptions(args, CreateOptionSpecs())); }
+TCreateRequest Request(const Arguments& args) { return CreateRequestOf(ParseOptions(args, CreateOptionList())); }
 
 TEST(Options, ValuesInEveryFormAndOperandsAnywhere) {
-  const ParsedOptions a = ParseOptions({"x", "-o", "out", "--stub=s.exe", "y", "--force"}, kSpecs);
+  const ParsedOptions a = ParseOptions({"x", "-o", "out", "--stub=s.exe", "y", "--force"}, kOptions);
   EXPECT_EQ(a.Value("-o"), "out");
   EXPECT_EQ(a.Value("--stub"), "s.exe");
   EXPECT_TRUE(a.Has("--force"));
   EXPECT_EQ(a.Operands(), (std::vector<std::string>{"x", "y"}));
 
-  const ParsedOptions glued = ParseOptions({"-oout.exe", "-o", "last"}, kSpecs);
+  const ParsedOptions glued = ParseOptions({"-oout.exe", "-o", "last"}, kOptions);
   EXPECT_EQ(glued.Value("-o"), "last");  // the last occurrence wins
 
-  const ParsedOptions ended = ParseOptions({"--", "-o", "--force", "-"}, kSpecs);
+  const ParsedOptions ended = ParseOptions({"--", "-o", "--force", "-"}, kOptions);
   EXPECT_FALSE(ended.Has("-o"));
   EXPECT_EQ(ended.Operands(), (std::vector<std::string>{"-o", "--force", "-"}));
 }
 
 TEST(Options, MistakesAreUsageErrors) {
-  EXPECT_THROW(ParseOptions({"--bogus"}, kSpecs), EUsageError);
-  EXPECT_THROW(ParseOptions({"-o"}, kSpecs), EUsageError);
-  EXPECT_THROW(ParseOptions({"--force=yes"}, kSpecs), EUsageError);
+  EXPECT_THROW(ParseOptions({"--bogus"}, kOptions), EUsageError);
+  EXPECT_THROW(ParseOptions({"-o"}, kOptions), EUsageError);
+  EXPECT_THROW(ParseOptions({"--force=yes"}, kOptions), EUsageError);
   EXPECT_THROW(ParseCount("--offset", "12x", 100), EUsageError);
   EXPECT_THROW(ParseCount("--offset", "101", 100), EUsageError);
   EXPECT_THROW(ParseCount("--offset", "", 100), EUsageError);
@@ -39,9 +39,9 @@ TEST(Options, MistakesAreUsageErrors) {
 }
 
 TEST(Options, LastLevelFlagWins) {
-  EXPECT_EQ(ParseOptions({"-9", "-1"}, kSpecs).LastOf({"-1", "-9"}), "-1");
-  EXPECT_EQ(ParseOptions({"-1", "-9"}, kSpecs).LastOf({"-1", "-9"}), "-9");
-  EXPECT_EQ(ParseOptions({}, kSpecs).LastOf({"-1", "-9"}), "");
+  EXPECT_EQ(ParseOptions({"-9", "-1"}, kOptions).LastOf({"-1", "-9"}), "-1");
+  EXPECT_EQ(ParseOptions({"-1", "-9"}, kOptions).LastOf({"-1", "-9"}), "-9");
+  EXPECT_EQ(ParseOptions({}, kOptions).LastOf({"-1", "-9"}), "");
 }
 
 TEST(CreateRequest, DefaultsAndEveryOption) {

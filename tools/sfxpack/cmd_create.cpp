@@ -180,19 +180,19 @@ void VerifyWritten(const std::string& temporaryPath, const std::string& output, 
 
 }  // namespace
 
-const std::vector<TOptionSpec>& CreateOptionSpecs() {
-  static const std::vector<TOptionSpec> kSpecs = [] {
-    std::vector<TOptionSpec> specs = {{"-o", true},         {"--stub", true},
+const std::vector<TOptionDef>& CreateOptionList() {
+  static const std::vector<TOptionDef> kOptions = [] {
+    std::vector<TOptionDef> known = {{"-o", true},         {"--stub", true},
                                       {"--native", false},  {"--run", true},
                                       {"--params", true},   {"--no-dirs", false},
                                       {"--ask-overwrite", false}, {"--no-attributes", false},
                                       {"--no-date", false}};
-    for (const std::string& level : kLevelFlags) specs.push_back({level, false});
-    specs.push_back({"--icon", true});
-    specs.push_back({"--version-info", true});
-    return specs;
+    for (const std::string& level : kLevelFlags) known.push_back({level, false});
+    known.push_back({"--icon", true});
+    known.push_back({"--version-info", true});
+    return known;
   }();
-  return kSpecs;
+  return kOptions;
 }
 
 TCreateRequest CreateRequestOf(const ParsedOptions& options) {
@@ -288,7 +288,7 @@ void CreateInstaller(const TCreateRequest& request) {
 }
 
 int RunCreateCommand(const Arguments& args) {
-  return RunCommand("create", kCreateUsage, args, CreateOptionSpecs(), [](const ParsedOptions& options) {
+  return RunCommand("create", kCreateUsage, args, CreateOptionList(), [](const ParsedOptions& options) {
     CreateInstaller(CreateRequestOf(options));
     return kExitSuccess;
   });

@@ -165,8 +165,8 @@ void ExtractInstaller(const TInstaller& installer, const std::string& folder, bo
 }
 
 int RunExtractCommand(const Arguments& args) {
-  const std::vector<TOptionSpec> specs = {{"-C", true}, {"--force", false}, {"--offset", true}};
-  return RunCommand("extract", kExtractUsage, args, specs, [](const ParsedOptions& options) {
+  const std::vector<TOptionDef> known = {{"-C", true}, {"--force", false}, {"--offset", true}};
+  return RunCommand("extract", kExtractUsage, args, known, [](const ParsedOptions& options) {
     if (options.Operands().size() != 1) throw EUsageError("give exactly one installer FILE");
     if (options.Has("-C") && options.Value("-C").empty()) throw EUsageError("-C needs a folder");
     const TInstaller installer = OpenInstaller(options.Operands()[0], OffsetOption(options));

@@ -59,8 +59,8 @@ void Restub(const TInstaller& installer, const std::string& stubPath, const std:
 }  // namespace
 
 int RunRestubCommand(const Arguments& args) {
-  const std::vector<TOptionSpec> specs = {{"--stub", true}, {"-o", true}, {"--offset", true}};
-  return RunCommand("restub", kRestubUsage, args, specs, [](const ParsedOptions& options) {
+  const std::vector<TOptionDef> known = {{"--stub", true}, {"-o", true}, {"--offset", true}};
+  return RunCommand("restub", kRestubUsage, args, known, [](const ParsedOptions& options) {
     if (options.Operands().size() != 1) throw EUsageError("give exactly one installer FILE");
     if (options.Value("--stub").empty()) throw EUsageError("give the new stub with --stub NEW");
     if (options.Value("-o").empty()) throw EUsageError("give the installer to write with -o OUT");

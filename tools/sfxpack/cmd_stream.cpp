@@ -71,9 +71,9 @@ int RunDecodeStreamCommand(const Arguments& args) {
 }
 
 int RunEncodeStreamCommand(const Arguments& args) {
-  std::vector<TOptionSpec> specs;
-  for (const std::string& flag : kLevelFlags) specs.push_back({flag, false});
-  return RunCommand("encode-stream", kEncodeStreamUsage, args, specs, [](const ParsedOptions& options) {
+  std::vector<TOptionDef> known;
+  for (const std::string& flag : kLevelFlags) known.push_back({flag, false});
+  return RunCommand("encode-stream", kEncodeStreamUsage, args, known, [](const ParsedOptions& options) {
     RequireInAndOut(options);
     const std::string levelFlag = options.LastOf(kLevelFlags);
     const int level = levelFlag.empty() ? kLzhDefaultLevel : levelFlag[1] - '0';

@@ -32,10 +32,10 @@ void ProblemList::FailIfAny(const std::string& prefix, const std::string& what) 
 }
 
 int RunCommand(const std::string& command, const char* usage, const Arguments& args,
-               const std::vector<TOptionSpec>& specs,
+               const std::vector<TOptionDef>& known,
                const std::function<int(const ParsedOptions&)>& body) {
   try {
-    const ParsedOptions options = ParseOptions(args, specs);
+    const ParsedOptions options = ParseOptions(args, known);
     if (options.Has("--help")) {
       std::fputs(usage, stdout);
       return kExitSuccess;

@@ -18,7 +18,7 @@ constexpr char kToolName[] = "sfxpack";
 // EUsageError -> message and a hint on stderr, 2; any other Exception or std::exception ->
 // "sfxpack: message" on stderr, 1.
 int RunCommand(const std::string& command, const char* usage, const Arguments& args,
-               const std::vector<TOptionSpec>& specs,
+               const std::vector<TOptionDef>& known,
                const std::function<int(const ParsedOptions&)>& body);
 
 // "sfxpack: text" on stderr, for warnings and per-item errors.

@@ -21,7 +21,7 @@ struct TCreateRequest {
 
 // Built on first use: the list takes in options defined in other files, whose own static
 // lists may not be constructed yet while this file's are.
-const std::vector<TOptionSpec>& CreateOptionSpecs();
+const std::vector<TOptionDef>& CreateOptionList();
 
 // Raises EUsageError for a request that makes no sense.
 TCreateRequest CreateRequestOf(const ParsedOptions& options);

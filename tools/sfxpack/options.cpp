@@ -4,9 +4,9 @@
 
 namespace {
 
-const TOptionSpec* FindSpec(const std::vector<TOptionSpec>& specs, const std::string& name) {
-  for (const TOptionSpec& spec : specs) {
-    if (spec.name == name) return &spec;
+const TOptionDef* FindDefinition(const std::vector<TOptionDef>& known, const std::string& name) {
+  for (const TOptionDef& definition : known) {
+    if (definition.name == name) return &definition;
   }
   return nullptr;
 }
@@ -36,7 +36,7 @@ std::string ParsedOptions::LastOf(const std::vector<std::string>& names) const {
   return last;
 }
 
-ParsedOptions ParseOptions(const Arguments& args, const std::vector<TOptionSpec>& specs) {
+ParsedOptions ParseOptions(const Arguments& args, const std::vector<TOptionDef>& known) {
   ParsedOptions parsed;
   bool optionsEnded = false;
   int position = 0;
@@ -64,22 +64,22 @@ ParsedOptions ParseOptions(const Arguments& args, const std::vector<TOptionSpec>
       parsed.order_[name] = position;
       continue;
     }
-    const TOptionSpec* spec = FindSpec(specs, name);
+    const TOptionDef* definition = FindDefinition(known, name);
     // "-oFILE": a short option glued to its value.
-    if (spec == nullptr && word[1] != '-' && word.size() > 2) {
-      const TOptionSpec* shortSpec = FindSpec(specs, word.substr(0, 2));
-      if (shortSpec != nullptr && shortSpec->takesValue) {
-        spec = shortSpec;
+    if (definition == nullptr && word[1] != '-' && word.size() > 2) {
+      const TOptionDef* shortDefinition = FindDefinition(known, word.substr(0, 2));
+      if (shortDefinition != nullptr && shortDefinition->takesValue) {
+        definition = shortDefinition;
         name = word.substr(0, 2);
         value = word.substr(2);
         hasInlineValue = true;
       }
     }
-    if (spec == nullptr) throw EUsageError("unknown option '" + word + "'");
-    if (spec->takesValue && !hasInlineValue) {
+    if (definition == nullptr) throw EUsageError("unknown option '" + word + "'");
+    if (definition->takesValue && !hasInlineValue) {
       if (i + 1 >= args.size()) throw EUsageError("option '" + name + "' needs a value");
       value = args[++i];
-    } else if (!spec->takesValue && hasInlineValue) {
+    } else if (!definition->takesValue && hasInlineValue) {
       throw EUsageError("option '" + name + "' takes no value");
     }
     parsed.values_[name] = value;

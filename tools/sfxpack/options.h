@@ -9,7 +9,7 @@
 
 #include "tools/sfxpack/commands.h"
 
-struct TOptionSpec {
+struct TOptionDef {
   std::string name;         // "-o", "--stub", "-9"
   bool takesValue = false;
 };
@@ -26,7 +26,7 @@ class ParsedOptions {
   std::string LastOf(const std::vector<std::string>& names) const;
 
  private:
-  friend ParsedOptions ParseOptions(const Arguments&, const std::vector<TOptionSpec>&);
+  friend ParsedOptions ParseOptions(const Arguments&, const std::vector<TOptionDef>&);
   std::map<std::string, std::string> values_;
   std::map<std::string, int> order_;
   std::map<std::string, std::vector<std::string>> all_;
@@ -34,7 +34,7 @@ class ParsedOptions {
 };
 
 // Raises EUsageError for an unknown option or a missing value. "--help" is always known.
-ParsedOptions ParseOptions(const Arguments& args, const std::vector<TOptionSpec>& specs);
+ParsedOptions ParseOptions(const Arguments& args, const std::vector<TOptionDef>& known);
 
 // Parses a non-negative decimal number such as the value of --offset; EUsageError otherwise.
 long long ParseCount(const std::string& option, const std::string& text, long long maximum);
