@@ -338,9 +338,12 @@ uint32_t ImageChecksum(const uint8_t* head, size_t headSize, const uint8_t* tail
                        size_t tailSize, size_t checksumPosition) {
   uint64_t sum = 0;
   const size_t total = headSize + tailSize;
-  auto byteAt = [&](size_t at) -> uint32_t { return at < headSize ? head[at] : tail[at - headSize]; };
+  // The checksum field itself counts as zero.
+  auto byteAt = [&](size_t at) -> uint32_t {
+    if (at >= checksumPosition && at - checksumPosition < 4) return 0;
+    return at < headSize ? head[at] : tail[at - headSize];
+  };
   for (size_t at = 0; at < total; at += 2) {
-    if (at >= checksumPosition && at < checksumPosition + 4) continue;
     uint32_t word = byteAt(at);
     if (at + 1 < total) word |= byteAt(at + 1) << 8;
     sum += word;
