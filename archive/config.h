@@ -5,10 +5,11 @@
 #include <string>
 
 // The value of `key` in `section` of the INI file `file`, or `defaultValue` when the key, the
-// section or the file is missing. Section and key match without regard to case; the value is
-// trimmed of surrounding blanks and at most 259 characters of it are seen. Each argument is
-// cut to 255 characters first. Win32: the system's private-profile reader; elsewhere a reader
-// of the same rules (ProfileValue).
+// section or the file is missing. Section and key match without regard to case, and only the
+// first section of a name is looked at; the value is trimmed of surrounding blanks, one pair of
+// matching quotes around it is dropped, and at most 259 characters of it are seen. Each
+// argument is cut to 255 characters first. Win32: the system's private-profile reader;
+// elsewhere a reader of the same rules (ProfileValue).
 std::string ReadConfigValue(const std::string& section, const std::string& key,
                             const std::string& defaultValue, const std::string& file);
 

@@ -32,7 +32,13 @@ int64_t MemberBytesWritten = 0;
 
 constexpr int kErrorReadPastEnd = 100;
 
-std::string LastErrorText() { return EInOutError::MessageFor(CurrentFileSystem().LastError()); }
+// Win32 reports a full disk as ERROR_DISK_FULL or ERROR_HANDLE_DISK_FULL; the user is told
+// in the words the host services use for it.
+std::string LastErrorText() {
+  const int code = CurrentFileSystem().LastError();
+  const bool diskFull = code == 112 || code == 39;
+  return EInOutError::MessageFor(diskFull ? kErrorDiskFull : code);
+}
 
 // A transfer that failed outright has the system's reason; one that fell short without an
 // error ran into the end of the file (reading) or out of space (writing).

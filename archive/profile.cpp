@@ -41,6 +41,13 @@ bool NextLine(const std::string& content, size_t& pos, std::string& line) {
 
 std::string Limited(const std::string& text, size_t limit) { return text.substr(0, limit); }
 
+// The system's reader drops one pair of matching quotes around a value.
+std::string Unquoted(const std::string& text) {
+  if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
+    return text.substr(1, text.size() - 2);
+  return text;
+}
+
 }  // namespace
 
 std::string ProfileValue(const std::string& content, const std::string& section,
@@ -67,7 +74,7 @@ std::string ProfileValue(const std::string& content, const std::string& section,
     const size_t equals = text.find('=');
     if (equals == std::string::npos) continue;
     if (SameAscii(Trimmed(text.substr(0, equals)), wantedKey))
-      return Limited(Trimmed(text.substr(equals + 1)), kConfigValueLimit);
+      return Limited(Unquoted(Trimmed(text.substr(equals + 1))), kConfigValueLimit);
   }
   return fallback;
 }

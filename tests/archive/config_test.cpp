@@ -28,6 +28,7 @@ TEST(ProfileValueTest, LineEndsAndLimits) {
   const std::string longValue(400, 'v');
   EXPECT_EQ(ProfileValue("[S]\r\nA=" + longValue + "\r\n", "S", "A", ""), std::string(259, 'v'));
   EXPECT_EQ(ProfileValue("[S]\r\nA=1\r\nA=2\r\n", "S", "A", ""), "1");
+  EXPECT_EQ(ProfileValue("[S]\r\nA= \" padded \" \r\n", "S", "A", ""), " padded ");
 }
 
 TEST(ConfigFlagTest, OnlyZeroIsOff) {
@@ -46,6 +47,22 @@ TEST(ReadConfigValueTest, ReadsAFileOnDisk) {
   EXPECT_EQ(ReadConfigValue(kSection, "Long", "", file), std::string(259, 'x'));
   EXPECT_EQ(ReadConfigValue(kSection, "Parameters", "", file), "");
   EXPECT_EQ(ReadConfigValue(kSection, "Executable", "", folder / "missing.cnf"), "");
+}
+
+// Quotes around a value, a section given twice, a key without "=": as the system reads them
+// (the Win32 build checks these rules against GetPrivateProfileStringA).
+TEST(ReadConfigValueTest, QuotesAndRepeatedSections) {
+  TempFolder folder;
+  const std::string file = folder / "q.cnf";
+  WriteDiskFile(file, Bytes("[S]\r\nA=\"quoted value\"\r\nB='single'\r\nC=\"open\r\nD=\"\r\nE=\"x'\r\n"
+                            "NoEquals\r\n[T]\r\nX=1\r\n[S]\r\nLater=2\r\n"));
+  EXPECT_EQ(ReadConfigValue("S", "A", "", file), "quoted value");
+  EXPECT_EQ(ReadConfigValue("S", "B", "", file), "single");
+  EXPECT_EQ(ReadConfigValue("S", "C", "", file), "\"open");
+  EXPECT_EQ(ReadConfigValue("S", "D", "", file), "\"");
+  EXPECT_EQ(ReadConfigValue("S", "E", "", file), "\"x'");
+  EXPECT_EQ(ReadConfigValue("S", "NoEquals", "dflt", file), "dflt");
+  EXPECT_EQ(ReadConfigValue("S", "Later", "", file), "") << "only the first section of a name";
 }
 
 }  // namespace

@@ -239,6 +239,7 @@ TEST_F(MemberTest, FailuresNameTheFileAndStopTheRun) {
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].caption, "Error");
   EXPECT_NE(ui.messages[0].text.find("C:\\Temp\\a.bin"), std::string::npos) << ui.messages[0].text;
+  EXPECT_NE(ui.messages[0].text.find(EInOutError::MessageFor(kErrorDiskFull)), std::string::npos);
   EXPECT_LE(fs.FindFile("C:\\Temp\\a.bin")->bytes.size(), 4096u);
 
   ExtractionFailed = false;
