@@ -276,6 +276,31 @@ class TempFolderWithBlank(WineTest):
         self.assertFalse(os.path.exists(s.temp("readme.txt")))
 
 
+class DllSearch(WineTest):
+    def test_the_search_is_restricted_before_any_dll_is_loaded_or_the_window_opens(self):
+        # Wine's call trace of the stub's own thread: SetDefaultDllDirectories(system folder
+        # only) must come before any LoadLibrary and before the progress dialog is created.
+        s = self.scratch
+        s.pack([("readme.txt", b"Read me.\r\n")], config_text())
+        env = dict(os.environ, WINEDEBUG="+relay")
+        self.process = subprocess.Popen(
+            [WINE_RUN, os.path.join(WIN32, "tests", "e2e", "with_temp.exe"),
+             windows_path(s.tmp) + "\\", windows_path(s.installer)],
+            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        _, trace = self.process.communicate(timeout=TIMEOUT)
+        self.assertEqual(self.process.returncode, 0)
+        calls = [line for line in trace.decode("latin-1").splitlines() if ":Call " in line]
+        dialog = [c for c in calls if "CreateDialogParamA" in c and "QZProgressClass" in c]
+        self.assertTrue(dialog, "no progress dialog in the trace")
+        thread = dialog[0].split(":")[0]
+        own = [c for c in calls if c.startswith(thread + ":")]
+        first = next((i for i, c in enumerate(own)
+                      if "KERNEL32.SetDefaultDllDirectories(00000800)" in c), None)
+        self.assertIsNotNone(first, "SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) not called")
+        loads = [c for c in own[:first] if "LoadLibrary" in c or "CreateDialogParamA" in c]
+        self.assertEqual(loads, [], "loaded before the DLL search was restricted")
+
+
 def main():
     global NATIVE, WIN32
     if len(sys.argv) < 3:

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end runs of the Windows stub under Wine: full run, "Abbruch", the "File Exists"
-# answers, a damaged installer, the top-level error report, a temporary folder with a blank.
+# answers, a damaged installer, the top-level error report, a temporary folder with a blank,
+# and the DLL search restricted before anything is loaded.
 #
 #   tests/e2e/wine_e2e.sh <native-build> <win32-build> [unittest options]
 #
