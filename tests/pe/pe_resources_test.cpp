@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -66,13 +67,22 @@ TEST(PeResources, LayoutRules) {
   last.trailerFlags = 0;
   last.checksum = false;
   last.tail = Bytes{'S', 'Y', 'M', 'S'};
-  PeImage tailed(MakeImage(StubLikeTree(), last));
+  // A debug directory in the code section names the same bytes by file position.
+  Bytes withDebug = MakeImage(StubLikeTree(), last);
+  const uint32_t tailAt = Get32(withDebug, kPe + 12);
+  Set32(withDebug, kOpt + 96 + 6 * 8, 0x1100);
+  Set32(withDebug, kOpt + 96 + 6 * 8 + 4, 28);
+  std::fill(withDebug.begin() + 0x500, withDebug.begin() + 0x500 + 28, 0);
+  Set32(withDebug, 0x500 + 16, 4);
+  Set32(withDebug, 0x500 + 24, tailAt);
+  PeImage tailed(withDebug);
   tailed.Resources()[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes =
       Bytes(0x500, 1);
   const Bytes moved = tailed.Build();
   const uint32_t symbols = Get32(moved, kPe + 12);
   ASSERT_EQ(symbols + 4, moved.size());
   EXPECT_EQ(moved[symbols], 'S');
+  EXPECT_EQ(Get32(moved, 0x500 + 24), symbols);
   EXPECT_EQ(Get32(moved, kOpt + 64), 0u);
 
   // A signed program would carry a signature the rewrite breaks.

@@ -30,6 +30,8 @@ constexpr uint16_t kPe32Magic = 0x10B;
 constexpr unsigned kSecurityDirectory = 4;
 constexpr unsigned kResourceDirectory = 2;
 constexpr unsigned kRelocationDirectory = 5;
+constexpr unsigned kDebugDirectory = 6;
+constexpr size_t kDebugEntrySize = 28;
 constexpr uint32_t kInitializedData = 0x40;
 constexpr uint32_t kDiscardable = 0x02000000;
 constexpr uint32_t kSubdirectoryBit = 0x80000000;
@@ -123,10 +125,10 @@ class ResourceReader {
     section_.Need(0, 16, "the resource directory");
     stamp = section_.U32(4);
     ResourceTree tree;
-    for (const auto& [type, names] : Entries(0))
-      for (const auto& [name, languages] : Entries(Subdirectory(names)))
-        for (const auto& [language, leaf] : Entries(Subdirectory(languages)))
-          AddUnique(tree[type][name], language, ReadData(leaf));
+    for (const auto& [type, typeField] : Entries(0))
+      for (const auto& [name, nameField] : Entries(Subdirectory(typeField)))
+        for (const auto& [language, leafField] : Entries(Subdirectory(nameField)))
+          AddUnique(tree[type][name], language, ReadData(leafField));
     return tree;
   }
 
@@ -239,8 +241,9 @@ PeImage::PeImage(Bytes image) : image_(std::move(image)) {
   std::vector<TSection> sections;
   for (unsigned i = 0; i < sectionCount_; ++i) {
     sections.push_back(ReadSection(view, sectionTable_ + i * kSectionHeaderSize));
-    if (sections.back().rawSize != 0)
-      view.Need(sections.back().rawPosition, sections.back().rawSize, "a section");
+    const TSection& s = sections.back();
+    if (s.rawSize != 0) view.Need(s.rawPosition, s.rawSize, "a section");
+    if (uint64_t{s.virtualAddress} + s.Span() > 0xFFFFFFFFu) Reject("a section lies beyond 4 GiB");
   }
 
   const uint32_t resourceAddress = view.U32(optional + kDirectories + kResourceDirectory * 8);
@@ -367,6 +370,41 @@ size_t ChecksumPosition(const Bytes& image) {
   return header + kOptionalHeader + kChecksumField;
 }
 
+namespace {
+
+// Debugging data are found through file positions and addresses in the debug directory's
+// entries; those that lie behind the resources moved with them.
+void MoveDebugData(const View& view, size_t optional, unsigned directoryCount,
+                   const std::vector<TSection>& sections, unsigned resourceSection, Bytes& out,
+                   int64_t rawDelta, int64_t addressDelta) {
+  if (directoryCount <= kDebugDirectory || (rawDelta == 0 && addressDelta == 0)) return;
+  const TSection& home = sections[resourceSection];
+  const uint64_t homeEnd = uint64_t{home.rawPosition} + home.rawSize;
+  const uint32_t homeAddressEnd = home.virtualAddress + home.Span();
+  const size_t entry = optional + kDirectories + kDebugDirectory * 8;
+  const uint32_t address = view.U32(entry);
+  const uint32_t size = view.U32(entry + 4);
+  if (address == 0 || size == 0) return;
+  // Only a directory in a section before the resources is still where it was.
+  const auto holder = std::find_if(sections.begin(), sections.begin() + resourceSection,
+                                   [&](const TSection& s) {
+    return address >= s.virtualAddress && uint64_t{address} - s.virtualAddress + size <= s.rawSize;
+  });
+  if (holder == sections.begin() + resourceSection)
+    Reject("the debug directory lies where it cannot be followed");
+  const size_t start = holder->rawPosition + (address - holder->virtualAddress);
+  for (size_t at = start; at + kDebugEntrySize <= start + size; at += kDebugEntrySize) {
+    const uint32_t dataAddress = view.U32(at + 20);
+    const uint32_t dataPosition = view.U32(at + 24);
+    if (dataAddress != 0 && dataAddress >= homeAddressEnd)
+      Put32(out, at + 20, static_cast<uint32_t>(dataAddress + addressDelta));
+    if (dataPosition != 0 && dataPosition >= homeEnd)
+      Put32(out, at + 24, static_cast<uint32_t>(dataPosition + rawDelta));
+  }
+}
+
+}  // namespace
+
 Bytes PeImage::Build() const {
   const View view(image_);
   const size_t optional = header_ + kOptionalHeader;
@@ -453,6 +491,9 @@ Bytes PeImage::Build() const {
   const uint32_t symbols = view.U32(header_ + kSymbolTableField);
   if (symbols != 0 && symbols >= homeEnd)
     Put32(out, header_ + kSymbolTableField, static_cast<uint32_t>(symbols + rawDelta));
+  MoveDebugData(view, optional, directoryCount_, sections, resourceSection_, out, rawDelta,
+                addressDelta);
+  if (imageEnd > 0xFFFFFFFFu - sectionAlignment) Reject("the program would grow too large");
   if (view.U32(optional + kChecksumField) != 0)
     Put32(out, optional + kChecksumField, ImageChecksum(out, optional + kChecksumField));
   return out;

@@ -66,6 +66,7 @@ class PeImage {
   Bytes Build() const;
 
  private:
+
   Bytes image_;
   ResourceTree resources_;
   uint32_t directoryStamp_ = 0;
