@@ -24,6 +24,20 @@ std::string QuotedExecutable(const std::string& folder, const std::string& rest)
   return Quoted(folder, rest.substr(1, close - 1), rest.substr(close + 1));
 }
 
+// Where the program's name ends in `rest`, the text after the folder: at the shortest cut
+// (at a blank or the end) that names an existing program, else at the first one. npos when
+// `rest` is empty.
+size_t ProgramNameEnd(const std::string& folder, const std::string& rest,
+                      const FilePresence& isPresent) {
+  size_t firstCut = std::string::npos;
+  for (size_t cut = 1; cut <= rest.size(); ++cut) {
+    if (cut < rest.size() && !IsBlank(rest[cut])) continue;
+    if (NamesProgram(folder + rest.substr(0, cut), isPresent)) return cut;
+    if (firstCut == std::string::npos) firstCut = cut;
+  }
+  return firstCut;
+}
+
 }  // namespace
 
 std::string QuoteProgramPath(const std::string& command, const std::string& programFolder,
@@ -33,16 +47,7 @@ std::string QuoteProgramPath(const std::string& command, const std::string& prog
   }
   const std::string rest = command.substr(programFolder.size());
   if (!rest.empty() && rest[0] == '"') return QuotedExecutable(programFolder, rest);
-
-  size_t firstCut = std::string::npos;
-  for (size_t cut = 0; cut <= rest.size(); ++cut) {
-    if (cut < rest.size() && !IsBlank(rest[cut])) continue;
-    if (cut == 0) continue;  // a blank right after the folder names no file
-    if (firstCut == std::string::npos) firstCut = cut;
-    if (NamesProgram(programFolder + rest.substr(0, cut), isPresent)) {
-      return Quoted(programFolder, rest.substr(0, cut), rest.substr(cut));
-    }
-  }
-  if (firstCut == std::string::npos) return command;  // nothing after the folder
-  return Quoted(programFolder, rest.substr(0, firstCut), rest.substr(firstCut));
+  const size_t end = ProgramNameEnd(programFolder, rest, isPresent);
+  if (end == std::string::npos) return command;
+  return Quoted(programFolder, rest.substr(0, end), rest.substr(end));
 }
