@@ -31,12 +31,14 @@ constexpr int kSeekFromStart = 0;
 int64_t MemberBytesWritten = 0;
 
 constexpr int kErrorReadPastEnd = 100;
+constexpr int kErrorHandleDiskFull = 39;    // ERROR_HANDLE_DISK_FULL
+constexpr int kErrorSystemDiskFull = 112;  // ERROR_DISK_FULL
 
-// Win32 reports a full disk as ERROR_DISK_FULL or ERROR_HANDLE_DISK_FULL; the user is told
-// in the words the host services use for it.
+// Win32 reports a full disk with codes of its own; the user is told in the words the host
+// services use for it.
 std::string LastErrorText() {
   const int code = CurrentFileSystem().LastError();
-  const bool diskFull = code == 112 || code == 39;
+  const bool diskFull = code == kErrorSystemDiskFull || code == kErrorHandleDiskFull;
   return EInOutError::MessageFor(diskFull ? kErrorDiskFull : code);
 }
 
