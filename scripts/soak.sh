@@ -33,8 +33,10 @@ while [ $# -gt 0 ]; do
 done
 build=$(cd "$build" && pwd) || exit 2
 
-stub=$(find "$build" -type f -name sfxstub -perm -u+x | head -1)
-pack=$(find "$build" -type f -name sfxpack -perm -u+x | head -1)
+stub=$build/app/sfxstub
+pack=$build/tools/sfxpack/sfxpack
+[ -x "$stub" ] || stub=$(find "$build" -type f -name sfxstub -perm -u+x | head -1)
+[ -x "$pack" ] || pack=$(find "$build" -type f -name sfxpack -perm -u+x | head -1)
 if [ -z "$stub" ] || [ -z "$pack" ]; then
   echo "soak.sh: sfxstub or sfxpack not built in $build" >&2
   exit 2
@@ -263,7 +265,10 @@ for i in $(seq 1 "$count"); do
   fi
   rm -rf "$run"
 done
-escaped=$(find "$work" /tmp "$root" -xdev -name "*$token*" 2>/dev/null | grep -v "/failures/" | head -20)
+# An escape from runs/N/tmp lands in runs/N (compared per run above), in this soak's folder,
+# or, going up further, at the top of the folders above it.
+escaped=$( (find "$work" -path "$work/failures" -prune -o -name "*$token*" -print
+            find "$(dirname "$work")" / "$root" -maxdepth 1 -name "*$token*") 2>/dev/null | head -20)
 escapes=$(printf '%s' "$escaped" | grep -c . || true)
 if [ "$escapes" -gt 0 ]; then
   echo "soak: files named by a hostile entry outside their folder:" >&2
