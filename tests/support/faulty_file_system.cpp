@@ -57,11 +57,13 @@ FileHandle FaultyFileSystem::CreateForText(const std::string& path) {
 }
 
 int32_t FaultyFileSystem::Read(FileHandle handle, void* buffer, int32_t count) {
-  return ShouldFail(FsCall::Read, handle) ? -1 : inner_.Read(handle, buffer, count);
+  if (!ShouldFail(FsCall::Read, handle)) return inner_.Read(handle, buffer, count);
+  return error_ == kShortTransfer ? (injected_ = false, inner_.Read(handle, buffer, count / 2)) : -1;
 }
 
 int32_t FaultyFileSystem::Write(FileHandle handle, const void* buffer, int32_t count) {
-  return ShouldFail(FsCall::Write, handle) ? -1 : inner_.Write(handle, buffer, count);
+  if (!ShouldFail(FsCall::Write, handle)) return inner_.Write(handle, buffer, count);
+  return error_ == kShortTransfer ? (injected_ = false, inner_.Write(handle, buffer, count / 2)) : -1;
 }
 
 int32_t FaultyFileSystem::Seek(FileHandle handle, int32_t offset, int origin) {

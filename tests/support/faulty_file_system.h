@@ -9,6 +9,8 @@
 
 #include "host/files.h"
 
+constexpr int kShortTransfer = -1;
+
 enum class FsCall { Create, Open, Write, Read, Seek, Close, MakeDirectory, Remove, SetAttributes, SetStamp };
 constexpr int kFsCallKinds = 10;
 const char* FsCallName(FsCall kind);
@@ -18,7 +20,9 @@ class FaultyFileSystem : public FileSystem {
   explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
 
   // Call number `n` (from 1) of `kind` fails with `error`; with `persistent`, every later call
-  // of that kind fails too (a disk that stays full). n = 0 disarms.
+  // of that kind fails too (a disk that stays full). n = 0 disarms. For reads and writes the
+  // error kShortTransfer moves half the bytes and reports success, as a file cut short or a
+  // disk filling up in the middle of a write does.
   void FailAt(FsCall kind, int n, int error, bool persistent = false);
   void Disarm() { failKind_ = -1; }
   int Calls(FsCall kind) const { return calls_[static_cast<int>(kind)]; }
