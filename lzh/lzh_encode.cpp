@@ -24,12 +24,27 @@ unsigned CodeLengthOf(const AdaptiveTree& tree, unsigned symbol) {
 }
 
 // Hash chains over the last 4096 positions; every position is inserted once, in order.
+namespace {
+
+unsigned HashBitsFor(size_t size) {
+  unsigned bits = 12;
+  while (bits < 15 && (size_t{1} << bits) < size) ++bits;
+  return bits;
+}
+
+}  // namespace
+
 MatchFinder::MatchFinder(const uint8_t* text, size_t size, unsigned maxChain)
-    : text_(text), size_(size), maxChain_(maxChain), head_(kHashSize, kNone), prev_(kRingSize, kNone) {}
+    : text_(text),
+      size_(size),
+      maxChain_(maxChain),
+      hashBits_(HashBitsFor(size)),
+      head_(size_t{1} << hashBits_, kNone),
+      prev_(kRingSize, kNone) {}
 
 unsigned MatchFinder::HashAt(size_t pos) const {
   const uint32_t v = (uint32_t{text_[pos]} << 16) | (uint32_t{text_[pos + 1]} << 8) | text_[pos + 2];
-  return (v * 2654435761u) >> (32 - kHashBits);
+  return (v * 2654435761u) >> (32 - hashBits_);
 }
 
 void MatchFinder::Insert(size_t pos) {

@@ -25,14 +25,13 @@ class MatchFinder {
   unsigned Candidates(size_t pos, unsigned limit, Match* out) const;
 
  private:
-  static constexpr unsigned kHashBits = 15;
-  static constexpr size_t kHashSize = size_t{1} << kHashBits;
   static constexpr int64_t kNone = -1;
   unsigned HashAt(size_t pos) const;
 
   const uint8_t* text_;
   size_t size_;
   unsigned maxChain_;
+  unsigned hashBits_;  // fewer for small inputs, which would not fill a large table
   std::vector<int64_t> head_;
   std::vector<int64_t> prev_;
 };

@@ -54,18 +54,19 @@ void ParseOptimal(const std::vector<uint8_t>& text, unsigned maxChain, ItemCoder
   MatchFinder finder(text.data(), text.size(), maxChain);
   for (size_t p = 0; p < kRingSize; ++p) finder.Insert(p);
 
-  constexpr size_t kSpan = kBlock + kMaxMatch;
+  // Small inputs need no room for a whole pass.
+  const size_t spanCapacity = std::min(kBlock + kMaxMatch, text.size() - kRingSize + 1);
   PriceTable prices;
-  std::vector<uint32_t> cost(kSpan + 1);
-  std::vector<Step> step(kSpan + 1);
+  std::vector<uint32_t> cost(spanCapacity + 1);
+  std::vector<Step> step(spanCapacity + 1);
   std::vector<Step> items;
-  std::vector<Match> found(kSpan * kMaxMatch);  // candidates of each position of the span
-  std::vector<uint8_t> foundCount(kSpan);
+  std::vector<Match> found(spanCapacity * kMaxMatch);  // candidates of each position of the span
+  std::vector<uint8_t> foundCount(spanCapacity);
   size_t searched = kRingSize;  // the positions below have been searched and inserted
   size_t previousStart = kRingSize;
 
   for (size_t start = kRingSize; start < text.size();) {
-    const size_t span = std::min(kSpan, text.size() - start);
+    const size_t span = std::min(spanCapacity, text.size() - start);
     const size_t blockLength = std::min(kBlock, span);
     // Keep what the previous pass found for positions it already searched.
     const size_t kept = searched - start;
