@@ -259,12 +259,13 @@ class TempFolderWithBlank(WineTest):
     temp_name = "Anna Maria"
 
     def test_the_right_program_starts_and_a_planted_one_does_not(self):
+        # The `Executable` value carries arguments of its own, which must stay arguments.
         s = self.scratch
         # Split at the blank, Windows would first look for <root>\Anna.exe.
         shutil.copy(os.path.join(WIN32, "tests", "payload", "sample_setup.exe"),
                     os.path.join(s.root, "Anna.exe"))
         s.pack([("readme.txt", b"Read me.\r\n"), ("sample_setup.exe", program())],
-               config_text("sample_setup.exe", "--report report.txt /q"))
+               config_text("sample_setup.exe --report report.txt", "/q"))
         self.start()
         self.assertEqual(self.finish(), 0)
         self.assertFalse(os.path.exists(os.path.join(s.root, "sample_setup.report")),
