@@ -5,10 +5,10 @@
 // clean-up deletes nothing else.
 //
 // The first input byte chooses the circumstances: bit 0 a file of a member's name already in
-// the folder, bit 1 the prompt answers Cancel rather than No, bit 2 a nearly full disk, bits
-// 4-7 the progress report at which "Abbruch" is pressed (0: never). The second byte, when not
-// 0, makes one file call fail: kind (byte - 1) % 10, call number (byte - 1) / 10 + 1. The
-// archive image follows.
+// the folder, bit 1 every prompt answers Cancel rather than No, bit 2 a nearly full disk,
+// bits 4-7 the progress report at which "Abbruch" is pressed (0: never). The second byte,
+// when not 0, makes one file call fail: kind (byte - 1) % 10, call number (byte - 1) / 10 + 1.
+// The archive image follows.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     faulty.FailAt(static_cast<FsCall>(kind), (fault - 1) / kFsCallKinds + 1, kCodes[kind]);
   }
   FakeUserInterface ui;
-  ui.answers = {(options & 2) ? OverwriteAnswer::Cancel : OverwriteAnswer::No};
+  ui.unscripted = (options & 2) ? OverwriteAnswer::Cancel : OverwriteAnswer::No;
   ui.cancelAtProgress = options >> 4;
 
   std::string command;
@@ -112,14 +112,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     Check(created.count(Key(line)) != 0);
   }
-  // The file the user chose to keep (No or Cancel at its prompt) survives the run and the
+  // The file the user chose to keep (No or Cancel at every prompt) survives the run and the
   // clean-up untouched.
   // (A configuration file that fails to read back reads as OverWrite=1: a known gap, counted
   // by the fault walk, not checked here.)
   const bool configUnread = faulty.FaultsInjected() > 0 && Key(faulty.FaultPath()) == Key(kConfigFile) &&
                             ((fault - 1) % kFsCallKinds == static_cast<int>(FsCall::Open) ||
                              (fault - 1) % kFsCallKinds == static_cast<int>(FsCall::Read));
-  if ((options & 1) && !configUnread && !ui.asked.empty() && Key(ui.asked.front()) == Key(kKept)) {
+  bool keptAsked = false;
+  for (const std::string& path : ui.asked) keptAsked = keptAsked || Key(path) == Key(kKept);
+  if ((options & 1) && !configUnread && keptAsked) {
     Check(disk.FileText(kKept) == "old");
   }
   return 0;

@@ -8,7 +8,7 @@ void FakeUserInterface::UpdateProgress(const std::string& path, int32_t done, in
 
 OverwriteAnswer FakeUserInterface::AskOverwrite(const std::string& path) {
   asked.push_back(path);
-  if (answers.empty()) return OverwriteAnswer::Yes;
+  if (answers.empty()) return unscripted;
   OverwriteAnswer answer = answers.front();
   answers.pop_front();
   return answer;

@@ -27,8 +27,10 @@ class FakeUserInterface : public UserInterface {
   OverwriteAnswer AskOverwrite(const std::string& path) override;
   void ShowMessage(const std::string& text, const std::string& caption, unsigned style) override;
 
-  // Answers given in order; Yes once they run out (the answer of a box that was not shown).
+  // Answers given in order; `unscripted` once they run out (by default Yes, the answer of a
+  // box that was not shown).
   std::deque<OverwriteAnswer> answers;
+  OverwriteAnswer unscripted = OverwriteAnswer::Yes;
   // The progress report with this number (from 1) sets CancelRequested; 0: never.
   int cancelAtProgress = 0;
 
