@@ -165,17 +165,25 @@ LevelSettings SettingsFor(int level) {
 
 }  // namespace lzh
 
-std::vector<uint8_t> LzhEncode(const uint8_t* data, size_t size, int level) {
+namespace lzh {
+
+std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, int level, bool avoidLoneMarker) {
   std::vector<uint8_t> out;
   out.reserve(size / 2 + 16);
-  lzh::ItemCoder coder(out);
-  const std::vector<uint8_t> text = lzh::WindowedText(data, size);
-  const lzh::LevelSettings settings = lzh::SettingsFor(level);
-  if (settings.parser == lzh::LevelSettings::Optimal) {
-    lzh::ParseOptimal(text, settings.maxChain, coder);
+  ItemCoder coder(out);
+  const std::vector<uint8_t> text = WindowedText(data, size);
+  const LevelSettings settings = SettingsFor(level);
+  if (settings.parser == LevelSettings::Optimal) {
+    ParseOptimal(text, settings.maxChain, coder);
   } else {
-    lzh::ParseGreedy(text, settings.maxChain, settings.parser == lzh::LevelSettings::Lazy, coder);
+    ParseGreedy(text, settings.maxChain, settings.parser == LevelSettings::Lazy, coder);
   }
-  coder.Finish();
+  coder.Finish(text, avoidLoneMarker);
   return out;
+}
+
+}  // namespace lzh
+
+std::vector<uint8_t> LzhEncode(const uint8_t* data, size_t size, int level) {
+  return lzh::EncodeStream(data, size, level, true);
 }

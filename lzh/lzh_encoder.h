@@ -50,6 +50,8 @@ class BitWriter {
     }
   }
 
+  unsigned Phase() const { return count_; }  // bits written mod 8
+
   // The end marker: a 1-bit, then 0-bits up to the end of the byte.
   void PutEndMarker() {
     Put(1, 1);
@@ -62,10 +64,56 @@ class BitWriter {
   unsigned count_ = 0;
 };
 
-// Codes items with the adaptive tree, updating it exactly as the decoder will.
+// One item as a parser picks it: a literal (length 1, `distance` holds the byte) or a match.
+struct Item {
+  uint16_t length;
+  uint16_t distance;
+};
+
+// Codes items with the adaptive tree, updating it exactly as the decoder will. The last few
+// items are held back until Finish, so that the stream's ending can still be chosen: a
+// decoder that follows the format to the letter decodes one surplus symbol from a lone
+// final 0x80 when the root's 1-branch is a leaf, and Finish re-parses the held items to
+// avoid that ending.
 class ItemCoder {
  public:
+  static constexpr unsigned kHeldItems = 8;
+
   explicit ItemCoder(std::vector<uint8_t>& out) : bits_(out) { tree_.InitTree(); }
+
+  void PutLiteral(uint8_t byte) { Hold({1, byte}); }
+  void PutMatch(unsigned length, unsigned distance) {
+    Hold({static_cast<uint16_t>(length), static_cast<uint16_t>(distance)});
+  }
+
+  // Codes the held items and the end marker. `text` is the parsed WindowedText; without
+  // `avoidLoneMarker` the items go out as the parser picked them (for tests of the decoder).
+  void Finish(const std::vector<uint8_t>& text, bool avoidLoneMarker = true);
+
+  // The tree as it stands after the items coded so far (the held ones not yet).
+  const AdaptiveTree& Tree() const { return tree_; }
+
+ private:
+  void Hold(Item item) {
+    if (heldCount_ == kHeldItems) {
+      Code(held_[heldFirst_]);
+      held_[heldFirst_] = item;
+      heldFirst_ = (heldFirst_ + 1) % kHeldItems;
+      return;
+    }
+    held_[(heldFirst_ + heldCount_++) % kHeldItems] = item;
+  }
+
+  void Code(Item item) {
+    if (item.length == 1) {
+      PutSymbol(item.distance);
+      return;
+    }
+    PutSymbol(static_cast<unsigned>(MatchSymbolOf(item.length)));
+    const unsigned upper = item.distance >> 6;
+    bits_.Put(kDistance.codeOfUpper[upper], kDistance.codeLengthOfUpper[upper]);
+    bits_.Put(item.distance & 63u, 6);
+  }
 
   void PutSymbol(unsigned symbol) {
     uint32_t code = 0;
@@ -81,23 +129,19 @@ class ItemCoder {
     tree_.UpdateTree(static_cast<int>(symbol));
   }
 
-  void PutLiteral(uint8_t byte) { PutSymbol(byte); }
-
-  void PutMatch(unsigned length, unsigned distance) {
-    PutSymbol(static_cast<unsigned>(MatchSymbolOf(static_cast<int>(length))));
-    const unsigned upper = distance >> 6;
-    bits_.Put(kDistance.codeOfUpper[upper], kDistance.codeLengthOfUpper[upper]);
-    bits_.Put(distance & 63, 6);
-  }
-
-  void Finish() { bits_.PutEndMarker(); }
-
-  const AdaptiveTree& Tree() const { return tree_; }
-
- private:
   AdaptiveTree tree_{};
   BitWriter bits_;
+  Item held_[kHeldItems]{};
+  unsigned heldFirst_ = 0;
+  unsigned heldCount_ = 0;
 };
+
+// Replaces `tail`, the last items of a stream, by items covering the same bytes (those
+// that end at text.size()) when the stream would otherwise end on a byte boundary with the
+// root's 1-branch a leaf. `tree` and `bitPhase` (bits written mod 8) are the state before
+// the tail. Returns false, leaving `tail` alone, when its small search finds no way out.
+bool AvoidLoneMarkerEnding(const AdaptiveTree& tree, unsigned bitPhase,
+                           const std::vector<uint8_t>& text, std::vector<Item>& tail);
 
 // The ring's initial fill as a linear prefix of kRingSize bytes, then the data.
 std::vector<uint8_t> WindowedText(const uint8_t* data, size_t size);
@@ -112,5 +156,9 @@ inline unsigned DistanceCodeLength(unsigned distance) {
 // Parsers over WindowedText: each codes every byte after the prefix.
 void ParseGreedy(const std::vector<uint8_t>& text, unsigned maxChain, bool lazy, ItemCoder& coder);
 void ParseOptimal(const std::vector<uint8_t>& text, unsigned maxChain, ItemCoder& coder);
+
+// LzhEncode with the ending repair selectable: tests build streams that end in a lone
+// marker byte with `avoidLoneMarker` false, to exercise the decoder's guard.
+std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, int level, bool avoidLoneMarker);
 
 }  // namespace lzh
