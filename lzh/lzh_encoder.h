@@ -39,7 +39,7 @@ class MatchFinder {
 // Writes bits most significant first, as the decoder reads them.
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
+  explicit BitWriter(std::vector<uint8_t>& out) : out_(out), base_(out.size()) {}
 
   void Put(uint32_t code, unsigned length) {
     accumulator_ = (accumulator_ << length) | code;
@@ -51,6 +51,11 @@ class BitWriter {
   }
 
   unsigned Phase() const { return count_; }  // bits written mod 8
+  size_t Position() const { return (out_.size() - base_) * 8 + count_; }  // bits written
+
+  // Takes back every bit from `position` on and returns them, one per byte, so that an
+  // earlier stretch can be rewritten and the rest put back behind it.
+  std::vector<uint8_t> TakeBack(size_t position);
 
   // The end marker: a 1-bit, then 0-bits up to the end of the byte.
   void PutEndMarker() {
@@ -60,6 +65,7 @@ class BitWriter {
 
  private:
   std::vector<uint8_t>& out_;
+  const size_t base_;
   uint64_t accumulator_ = 0;
   unsigned count_ = 0;
 };
@@ -107,13 +113,23 @@ class ItemCoder {
   void Code(Item item) {
     if (item.length == 1) {
       PutSymbol(item.distance);
-      return;
+    } else {
+      PutSymbol(static_cast<unsigned>(MatchSymbolOf(item.length)));
+      recent_[recentCount_++ % kRecentMatches] = {bits_.Position(), position_, item};
+      PutDistance(item.distance);
     }
-    PutSymbol(static_cast<unsigned>(MatchSymbolOf(item.length)));
-    const unsigned upper = item.distance >> 6;
-    bits_.Put(kDistance.codeOfUpper[upper], kDistance.codeLengthOfUpper[upper]);
-    bits_.Put(item.distance & 63u, 6);
+    position_ += item.length;
   }
+
+  void PutDistance(unsigned distance) {
+    const unsigned upper = distance >> 6;
+    bits_.Put(kDistance.codeOfUpper[upper], kDistance.codeLengthOfUpper[upper]);
+    bits_.Put(distance & 63u, 6);
+  }
+
+  // The last resort against a lone marker ending: another distance for one of the recent
+  // matches, whose code has another length, moves the end without touching the tree.
+  bool ShiftByAnotherDistance(const std::vector<uint8_t>& text);
 
   void PutSymbol(unsigned symbol) {
     uint32_t code = 0;
@@ -134,6 +150,16 @@ class ItemCoder {
   Item held_[kHeldItems]{};
   unsigned heldFirst_ = 0;
   unsigned heldCount_ = 0;
+
+  struct CodedMatch {
+    size_t distanceAt;  // bit position of its distance code
+    size_t position;    // in the WindowedText
+    Item item;
+  };
+  static constexpr unsigned kRecentMatches = 256;
+  CodedMatch recent_[kRecentMatches]{};
+  size_t recentCount_ = 0;
+  size_t position_ = kRingSize;  // of the next item coded
 };
 
 // Replaces `tail`, the last items of a stream, by items covering the same bytes (those

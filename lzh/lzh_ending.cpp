@@ -9,6 +9,9 @@
 // first, over literals and matches of every length with one distance per distance-code
 // length (9..14 bits): those choices move the end's bit position and the final tree, which
 // are all that decide the ending. Few streams need it at all, and the search is bounded.
+// When the held items leave no choice (a tail of literals that repeat nothing, say), one of
+// the recent matches takes another distance whose code is longer or shorter: that moves
+// the end by 1 to 5 bits and leaves the tree as it was.
 #include <algorithm>
 #include <vector>
 
@@ -149,12 +152,49 @@ bool AvoidLoneMarkerEnding(const AdaptiveTree& tree, unsigned bitPhase, const st
   return false;
 }
 
+std::vector<uint8_t> BitWriter::TakeBack(size_t position) {
+  const size_t whole = out_.size() - base_;
+  auto bitAt = [&](size_t p) -> uint8_t {
+    if (p / 8 < whole) return (out_[base_ + p / 8] >> (7 - p % 8)) & 1;
+    return (accumulator_ >> (count_ - 1 - (p - whole * 8))) & 1;
+  };
+  std::vector<uint8_t> bits;
+  for (size_t p = position; p < Position(); ++p) bits.push_back(bitAt(p));
+  uint64_t kept = 0;
+  for (size_t p = position / 8 * 8; p < position; ++p) kept = kept * 2 + bitAt(p);
+  out_.resize(base_ + position / 8);
+  accumulator_ = kept;
+  count_ = position % 8;
+  return bits;
+}
+
+bool ItemCoder::ShiftByAnotherDistance(const std::vector<uint8_t>& text) {
+  const size_t count = std::min<size_t>(recentCount_, kRecentMatches);
+  for (size_t n = 1; n <= count; ++n) {
+    const CodedMatch& match = recent_[(recentCount_ - n) % kRecentMatches];
+    const unsigned bits = DistanceCodeLength(match.item.distance);
+    const uint8_t* const here = &text[match.position];
+    for (unsigned distance = 0; distance < kRingSize; ++distance) {
+      if (DistanceCodeLength(distance) == bits) continue;
+      const uint8_t* const there = here - distance - 1;
+      if (!std::equal(here, here + match.item.length, there)) continue;
+      const std::vector<uint8_t> rest = bits_.TakeBack(match.distanceAt + bits);
+      bits_.TakeBack(match.distanceAt);
+      PutDistance(distance);
+      for (uint8_t bit : rest) bits_.Put(bit, 1);
+      return true;
+    }
+  }
+  return false;
+}
+
 void ItemCoder::Finish(const std::vector<uint8_t>& text, bool avoidLoneMarker) {
   std::vector<Item> tail;
   for (unsigned i = 0; i < heldCount_; ++i) tail.push_back(held_[(heldFirst_ + i) % kHeldItems]);
   heldCount_ = 0;
   if (avoidLoneMarker) AvoidLoneMarkerEnding(tree_, bits_.Phase(), text, tail);
   for (const Item& item : tail) Code(item);
+  if (avoidLoneMarker && EndsWithLoneMarker(tree_, bits_.Phase())) ShiftByAnotherDistance(text);
   bits_.PutEndMarker();
 }
 

@@ -56,6 +56,22 @@ TEST(LzhEnding, LongRunsEndSafelyAtEveryLevel) {
   }
 }
 
+// Random bytes after a long run: the run's match still dominates the tree, and the tail's
+// literals repeat nothing, so no other parse of the last items exists; an earlier match
+// must change its distance instead.
+TEST(LzhEnding, LiteralTailsAfterARun) {
+  EndingCount count;
+  for (size_t n = 20000; n < 20040; ++n) {
+    for (size_t tail = 9; tail < 30; tail += 4) {
+      Bytes data = RunAfter('q', n, 'z');
+      const Bytes random = corpus::MakeRandom(tail, n * 31 + tail);
+      data.insert(data.end(), random.begin(), random.end());
+      CheckEnding(data, 1 + static_cast<int>(n % 9), count);
+    }
+  }
+  EXPECT_GT(count.repaired, 5u) << count.total;
+}
+
 // Mixed inputs of random shape: runs of one byte (the case that skews the tree), random
 // bytes, text, executable-like data, in pieces of random length; half of them end in a long
 // run, which is where the risky endings come from.
