@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -96,18 +97,26 @@ class ItemCoder {
   // `avoidLoneMarker` the items go out as the parser picked them (for tests of the decoder).
   void Finish(const std::vector<uint8_t>& text, bool avoidLoneMarker = true);
 
-  // The tree as it stands after the items coded so far (the held ones not yet).
-  const AdaptiveTree& Tree() const { return tree_; }
+  // The tree as it stands after all items but the last kHeldItems.
+  const AdaptiveTree& Tree() {
+    CodeAllBut(kHeldItems);
+    return tree_;
+  }
 
  private:
+  // Items wait in batches, which costs less per item than a ring; the last kHeldItems of a
+  // batch wait for the next one.
   void Hold(Item item) {
-    if (heldCount_ == kHeldItems) {
-      Code(held_[heldFirst_]);
-      held_[heldFirst_] = item;
-      heldFirst_ = (heldFirst_ + 1) % kHeldItems;
-      return;
-    }
-    held_[(heldFirst_ + heldCount_++) % kHeldItems] = item;
+    pending_[pendingCount_++] = item;
+    if (pendingCount_ == kPendingItems) CodeAllBut(kHeldItems);
+  }
+
+  void CodeAllBut(unsigned keep) {
+    if (pendingCount_ <= keep) return;
+    const unsigned coded = pendingCount_ - keep;
+    for (unsigned i = 0; i < coded; ++i) Code(pending_[i]);
+    std::copy(pending_ + coded, pending_ + pendingCount_, pending_);
+    pendingCount_ = keep;
   }
 
   void Code(Item item) {
@@ -147,9 +156,9 @@ class ItemCoder {
 
   AdaptiveTree tree_{};
   BitWriter bits_;
-  Item held_[kHeldItems]{};
-  unsigned heldFirst_ = 0;
-  unsigned heldCount_ = 0;
+  static constexpr unsigned kPendingItems = 64;
+  Item pending_[kPendingItems]{};
+  unsigned pendingCount_ = 0;
 
   struct CodedMatch {
     size_t distanceAt;  // bit position of its distance code

@@ -189,9 +189,9 @@ bool ItemCoder::ShiftByAnotherDistance(const std::vector<uint8_t>& text) {
 }
 
 void ItemCoder::Finish(const std::vector<uint8_t>& text, bool avoidLoneMarker) {
-  std::vector<Item> tail;
-  for (unsigned i = 0; i < heldCount_; ++i) tail.push_back(held_[(heldFirst_ + i) % kHeldItems]);
-  heldCount_ = 0;
+  CodeAllBut(kHeldItems);
+  std::vector<Item> tail(pending_, pending_ + pendingCount_);
+  pendingCount_ = 0;
   if (avoidLoneMarker) AvoidLoneMarkerEnding(tree_, bits_.Phase(), text, tail);
   for (const Item& item : tail) Code(item);
   if (avoidLoneMarker && EndsWithLoneMarker(tree_, bits_.Phase())) ShiftByAnotherDistance(text);
