@@ -10,13 +10,80 @@
 // Likewise std::string: libstdc++ brings every member of its string class in one object of
 // 33 KB. Instantiated here instead, from the same headers, each member is a section of its
 // own, and the linker keeps only those the stub calls (about 13 KB less).
+//
+// The stub runs on one thread, so the runtime's thread-safe pieces are replaced by plain ones:
+// the exception runtime's per-thread state (which brings emulated thread-local storage), the
+// guard of function-local statics and the exception allocator with its locked emergency pool
+// (which bring the runtime's mutex and its error classes): about 5 KB together.
+#include <cxxabi.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 
 #include "host/exceptions.h"
 
 template class std::basic_string<char>;
+
+namespace __cxxabiv1 {
+
+// The layout the C++ ABI gives the exception runtime's per-thread state.
+struct __cxa_eh_globals {
+  void* caughtExceptions;
+  unsigned int uncaughtExceptions;
+};
+
+}  // namespace __cxxabiv1
+
+namespace {
+
+__cxxabiv1::__cxa_eh_globals ExceptionState;
+
+// The runtime's own bookkeeping in front of each thrown object (its __cxa_refcounted_exception,
+// 96 bytes on i686 with this compiler); it must be zeroed.
+constexpr std::size_t kExceptionHeader = 96;
+
+// An exception must still be raised when memory has run out (EOutOfMemory, std::bad_alloc):
+// one object at a time may come from this reserve.
+alignas(16) unsigned char ExceptionReserve[512];
+bool ExceptionReserveInUse = false;
+
+void* ExceptionMemory(std::size_t size) {
+  if (void* memory = std::malloc(size)) return memory;
+  if (ExceptionReserveInUse || size > sizeof ExceptionReserve) std::abort();
+  ExceptionReserveInUse = true;
+  return ExceptionReserve;
+}
+
+}  // namespace
+
+extern "C" {
+
+__cxxabiv1::__cxa_eh_globals* __cxa_get_globals() noexcept { return &ExceptionState; }
+__cxxabiv1::__cxa_eh_globals* __cxa_get_globals_fast() noexcept { return &ExceptionState; }
+
+void* __cxa_allocate_exception(std::size_t thrown_size) noexcept {
+  auto* memory = static_cast<unsigned char*>(ExceptionMemory(thrown_size + kExceptionHeader));
+  std::memset(memory, 0, kExceptionHeader);
+  return memory + kExceptionHeader;
+}
+
+void __cxa_free_exception(void* thrown) noexcept {
+  unsigned char* memory = static_cast<unsigned char*>(thrown) - kExceptionHeader;
+  if (memory == ExceptionReserve)
+    ExceptionReserveInUse = false;
+  else
+    std::free(memory);
+}
+
+// The first byte of a guard tells whether its static has been constructed (the compiler tests
+// it inline before calling here).
+int __cxa_guard_acquire(__cxxabiv1::__guard* guard) { return *reinterpret_cast<char*>(guard) == 0; }
+void __cxa_guard_release(__cxxabiv1::__guard* guard) noexcept { *reinterpret_cast<char*>(guard) = 1; }
+void __cxa_guard_abort(__cxxabiv1::__guard*) noexcept {}
+
+}  // extern "C"
 
 namespace __gnu_cxx {
 
