@@ -264,23 +264,24 @@ constexpr int64_t kMillisecondsPerDay = 86400000;
 constexpr int64_t kOriginToUnixEpochDays = 25569;
 
 struct CivilDate {
-  int64_t year;
+  int32_t year;
   int month;
   int day;
 };
 
 // Proleptic Gregorian date of a day count relative to 1970-01-01 (after H. Hinnant's
-// civil_from_days).
-CivilDate CivilFromDays(int64_t days) {
+// civil_from_days). In 32 bits: the callers' day counts stay far below 2^31 (the stamp's
+// bound of 1e17 milliseconds is 1.2e9 days), and 64-bit division is a library call on i686.
+CivilDate CivilFromDays(int32_t days) {
   days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t dayOfEra = days - era * 146097;
-  const int64_t yearOfEra =
+  const int32_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int32_t dayOfEra = days - era * 146097;
+  const int32_t yearOfEra =
       (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-  const int day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-  const int month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+  const int32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int32_t monthIndex = (5 * dayOfYear + 2) / 153;
+  const int day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+  const int month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
   return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
@@ -303,7 +304,7 @@ uint32_t DateTimeToDosStamp(double dateTime) {
   int64_t timeOfDay = milliseconds % kMillisecondsPerDay;
   if (timeOfDay < 0) timeOfDay = -timeOfDay;
 
-  const CivilDate date = CivilFromDays(days - kOriginToUnixEpochDays);
+  const CivilDate date = CivilFromDays(static_cast<int32_t>(days - kOriginToUnixEpochDays));
   if (date.year < 1980 || date.year > 2099) return 0;
   const uint32_t seconds = static_cast<uint32_t>(timeOfDay / 1000);
   const uint32_t hours = seconds / 3600;
