@@ -17,6 +17,19 @@ std::string ReadConfigValue(const std::string& section, const std::string& key,
 std::string ProfileValue(const std::string& content, const std::string& section,
                          const std::string& key, const std::string& defaultValue);
 
+// The whole content of `file`, read once through the current file system. Returns 0, or the
+// error code (Windows numbering) of the open or read that failed; `content` then holds what
+// was read before the failure.
+int ReadConfigText(const std::string& file, std::string& content);
+
+// The value of `key` (empty when missing) in `section` of the configuration whose whole
+// content `content` was read once from `file`. A key that the text holds never reads as
+// missing because opening or reading the file again failed. POSIX: ProfileValue on the text.
+// Win32: the system's reader, as ReadConfigValue; where it gives an empty value, the value in
+// the text (empty when the text has none either).
+std::string ConfigTextValue(const std::string& content, const std::string& section,
+                            const std::string& key, const std::string& file);
+
 // A policy flag: on unless the value is exactly "0".
 bool ConfigFlag(const std::string& value);
 

@@ -6,6 +6,7 @@
 #include "archive/format.h"
 #include "archive/member.h"
 #include "host/convert.h"
+#include "host/exceptions.h"
 #include "host/paths.h"
 #include "host/platform.h"
 #include "host/textfile.h"
@@ -20,25 +21,37 @@ struct TPolicies {
   bool useDirs, overwrite, setAttributes, setDate;
 };
 
-std::string ConfigValue(const std::string& key, const std::string& configFile) {
-  return ReadConfigValue(kConfigSection, key, "", configFile);
+std::string ConfigValue(const std::string& key, const std::string& content, const std::string& configFile) {
+  return ConfigTextValue(content, kConfigSection, key, configFile);
 }
 
-std::string BuildCommand(const std::string& dirSep, const std::string& configFile) {
-  std::string command = ConfigValue("Executable", configFile);
+std::string BuildCommand(const std::string& dirSep, const std::string& content, const std::string& configFile) {
+  std::string command = ConfigValue("Executable", content, configFile);
   if (!command.empty()) command = dirSep + command;
-  const std::string parameters = ConfigValue("Parameters", configFile);
+  const std::string parameters = ConfigValue("Parameters", content, configFile);
   if (!parameters.empty() && !command.empty()) command += " " + parameters;
   return command;
 }
 
-TPolicies ReadPolicies(const std::string& configFile) {
+TPolicies ReadPolicies(const std::string& content, const std::string& configFile) {
   TPolicies p;
-  p.useDirs = ConfigFlag(ConfigValue("UseDirs", configFile));
-  p.overwrite = ConfigFlag(ConfigValue("OverWrite", configFile));
-  p.setAttributes = ConfigFlag(ConfigValue("Attributes", configFile));
-  p.setDate = ConfigFlag(ConfigValue("FileDate", configFile));
+  p.useDirs = ConfigFlag(ConfigValue("UseDirs", content, configFile));
+  p.overwrite = ConfigFlag(ConfigValue("OverWrite", content, configFile));
+  p.setAttributes = ConfigFlag(ConfigValue("Attributes", content, configFile));
+  p.setDate = ConfigFlag(ConfigValue("FileDate", content, configFile));
   return p;
+}
+
+// The configuration file is read back once, completely, and every key is taken from that one
+// reading: were it opened again per key, a failure for one key (a virus scanner holding the
+// file) would make that key read as missing, and a missing OverWrite replaces kept files
+// without asking. The file was just written, so one that cannot be opened or read again, or
+// has vanished, is a failed member, not a configuration without keys.
+bool ReadConfiguration(const std::string& configFile, std::string& content) {
+  const int error = ReadConfigText(configFile, content);
+  if (error == 0) return true;
+  ReportFileFailure("Error reading file", configFile, EInOutError::MessageFor(error));
+  return false;
 }
 
 int32_t StoredSizeTotal() {
@@ -92,8 +105,14 @@ std::string ExtractArchiveAt(const std::string& archivePath, int32_t offset,
   const std::string dirSep = WithBackslash(targetDirectory);
   const std::string configFile =
       ExtractMember(EntryCount() - 1, targetDirectory, false, true, false, false).target;
-  command = BuildCommand(dirSep, configFile);
-  const TPolicies policies = ReadPolicies(configFile);
+  // After a failed or cancelled configuration member the loop does not run and no command is
+  // returned, whatever the partial file would say.
+  std::string content;
+  TPolicies policies{true, true, true, true};
+  if (!RunStopped() && ReadConfiguration(configFile, content)) {
+    command = BuildCommand(dirSep, content, configFile);
+    policies = ReadPolicies(content, configFile);
+  }
   RemoveFile(configFile);
   TextFile deleteList;
   deleteList.Create(dirSep + kDeleteListName);

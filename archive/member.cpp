@@ -113,6 +113,10 @@ void DecodeMember(const TEntryFields& f) {
 
 }  // namespace
 
+void ReportFileFailure(const std::string& what, const std::string& path, const std::string& reason) {
+  ReportFailure(what, path, reason);
+}
+
 bool OpenArchiveData() {
   std::string reason;
   try {

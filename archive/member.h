@@ -32,6 +32,10 @@ struct TMemberResult {
   bool written = false;  // created (in full, cut short, or failed midway); false when skipped
 };
 
+// Tells the user that `what` failed for `path` and why (caption "Error"), unless a failure of
+// this run has been told already, and sets ExtractionFailed.
+void ReportFileFailure(const std::string& what, const std::string& path, const std::string& reason);
+
 bool OpenArchiveData();
 void CloseArchiveData();
 

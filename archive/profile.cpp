@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "host/convert.h"
+#include "host/files.h"
 
 namespace {
 
@@ -77,6 +78,22 @@ std::string ProfileValue(const std::string& content, const std::string& section,
       return Limited(Unquoted(Trimmed(text.substr(equals + 1))), kConfigValueLimit);
   }
   return fallback;
+}
+
+int ReadConfigText(const std::string& file, std::string& content) {
+  content.clear();
+  const FileHandle handle = OpenExistingFile(file, kModeReadShared);
+  if (handle == kInvalidHandle) return CurrentFileSystem().LastError();
+  int error = 0;
+  char chunk[4096];
+  for (;;) {
+    const int32_t got = ReadFileBytes(handle, chunk, sizeof chunk);
+    if (got < 0) error = CurrentFileSystem().LastError();
+    if (got <= 0) break;
+    content.append(chunk, static_cast<size_t>(got));
+  }
+  CloseFileHandle(handle);
+  return error;
 }
 
 bool ConfigFlag(const std::string& value) { return value != "0"; }

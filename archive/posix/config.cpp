@@ -1,27 +1,14 @@
 #include "archive/config.h"
 
-#include "host/files.h"
-
-namespace {
-
-// The whole file through the current file system; empty when it cannot be opened.
-std::string FileContent(const std::string& path) {
-  const FileHandle file = OpenExistingFile(path, kModeReadShared);
-  if (file == kInvalidHandle) return std::string();
-  std::string content;
-  char chunk[4096];
-  for (;;) {
-    const int32_t got = ReadFileBytes(file, chunk, sizeof chunk);
-    if (got <= 0) break;
-    content.append(chunk, static_cast<size_t>(got));
-  }
-  CloseFileHandle(file);
-  return content;
-}
-
-}  // namespace
-
+// An unreadable file reads like a missing one: every key gets its default.
 std::string ReadConfigValue(const std::string& section, const std::string& key,
                             const std::string& defaultValue, const std::string& file) {
-  return ProfileValue(FileContent(file.substr(0, kConfigArgumentLimit)), section, key, defaultValue);
+  std::string content;
+  if (ReadConfigText(file.substr(0, kConfigArgumentLimit), content) != 0) content.clear();
+  return ProfileValue(content, section, key, defaultValue);
+}
+
+std::string ConfigTextValue(const std::string& content, const std::string& section,
+                            const std::string& key, const std::string&) {
+  return ProfileValue(content, section, key, "");
 }

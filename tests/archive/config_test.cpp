@@ -2,6 +2,7 @@
 
 #include "archive/config.h"
 #include "archive_test_support.h"
+#include "tests/support/faulty_file_system.h"
 
 namespace {
 
@@ -63,6 +64,62 @@ TEST(ReadConfigValueTest, QuotesAndRepeatedSections) {
   EXPECT_EQ(ReadConfigValue("S", "E", "", file), "\"x'");
   EXPECT_EQ(ReadConfigValue("S", "NoEquals", "dflt", file), "dflt");
   EXPECT_EQ(ReadConfigValue("S", "Later", "", file), "") << "only the first section of a name";
+}
+
+// The extraction run takes every key from one reading of the file. On configurations as the
+// builder and people write them the text gives what the platform's reader gives (on Win32 the
+// system's), and when the file cannot be read again the text still gives every key.
+TEST(ConfigTextValueTest, AgreesWithThePlatformReaderAndNeedsNoSecondReading) {
+  const std::vector<std::string> configurations = {
+      "[KVTR Configuration]\r\nUseDirs=1\r\nOverWrite=0\r\nAttributes=1\r\nFileDate=0\r\n"
+      "Executable=SETUP.EXE\r\nParameters=\" /q \"\r\n",
+      "; made by hand\r\n[kvtr configuration]\r\n\tExecutable =  \"Setup Tool.exe\" \r\n"
+      "parameters= /dir=\"<TD>\" /q \r\nOVERWRITE=0\r\n  UseDirs = 0\r\n",
+      "# note\n[Other]\nExecutable=wrong.exe\n[KVTR Configuration]\nAttributes=0\nFileDate= \n"
+      "Executable=a=b.exe\n",
+      "[KVTR Configuration]\r\nExecutable=" + std::string(300, 'x') + "\r\nParameters='quoted'\r\n",
+      "[KVTR Configuration]\r\nExecutable=first.exe\r\nExecutable=second.exe\r\nOverWrite\r\n"
+      "[KVTR Configuration]\r\nParameters=later\r\n",
+      "[KVTR Configuration]\r\nExecutable=M\xFCller\\setup.exe\r\nParameters=<SD>\\x <WD>\r\n",
+      "Executable=x.exe\r\n",
+      "",
+  };
+  TempFolder folder;
+  const std::string file = folder / "$k$v$t$r.cnf";
+  for (size_t i = 0; i < configurations.size(); ++i) {
+    const std::string& text = configurations[i];
+    WriteDiskFile(file, Bytes(text));
+    for (const char* key : {"Executable", "Parameters", "UseDirs", "OverWrite", "Attributes", "FileDate"}) {
+      const std::string platform = ReadConfigValue(kSection, key, "", file);
+      EXPECT_EQ(ProfileValue(text, kSection, key, ""), platform) << "configuration " << i << ", " << key;
+      EXPECT_EQ(ConfigTextValue(text, kSection, key, file), platform) << "configuration " << i << ", " << key;
+      EXPECT_EQ(ConfigTextValue(text, kSection, key, folder / "held elsewhere.cnf"), platform)
+          << "configuration " << i << ", " << key << ": file not readable again";
+    }
+  }
+}
+
+// Read once through the file system: all of it, or the code of the call that failed.
+TEST(ReadConfigTextTest, WholeFileOrTheFailure) {
+  TempFolder folder;
+  const std::string file = folder / "c.cnf";
+  const std::string big = "[S]\r\n" + std::string(10000, ';') + "\r\nA=1\r\n";
+  WriteDiskFile(file, Bytes(big));
+  std::string content = "stale";
+  EXPECT_EQ(ReadConfigText(file, content), 0);
+  EXPECT_EQ(content, big);
+  WriteDiskFile(file, {});
+  EXPECT_EQ(ReadConfigText(file, content), 0);
+  EXPECT_EQ(content, "");
+  EXPECT_EQ(ReadConfigText(folder / "missing.cnf", content), kErrorFileNotFound);
+  WriteDiskFile(file, Bytes(big));
+  FaultyFileSystem faulty(PlatformFileSystem());
+  ScopedFileSystem scoped(faulty);
+  faulty.FailAt(FsCall::Read, 2, kErrorAccessDenied);
+  EXPECT_EQ(ReadConfigText(file, content), kErrorAccessDenied);
+  faulty.FailAt(FsCall::Open, 1, kErrorSharingViolation);
+  faulty.ResetCounts();
+  EXPECT_EQ(ReadConfigText(file, content), kErrorSharingViolation);
 }
 
 }  // namespace

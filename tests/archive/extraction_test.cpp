@@ -8,6 +8,7 @@
 #include "archive_test_support.h"
 #include "tests/support/fake_user_interface.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 
@@ -153,6 +154,66 @@ TEST_F(ExtractionTest, FailedTargetEndsTheRunLikeACancel) {
   EXPECT_NE(ui.messages[0].text.find(At("b.txt")), std::string::npos) << ui.messages[0].text;
   EXPECT_EQ(ListLines(), std::vector<std::string>{At("a.txt")});
   EXPECT_FALSE(DiskFileExists(At("c.txt")));
+}
+
+// The configuration file is read back once: when it cannot be opened again afterwards (a
+// virus scanner holding it), no key reads as missing, so OverWrite=0 still asks and the
+// parameters stay.
+TEST_F(ExtractionTest, EveryConfigurationKeyComesFromOneReading) {
+  WriteDiskFile(At("keep.txt"), Bytes("old"));
+  ui.answers = {OverwriteAnswer::No};
+  FaultyFileSystem faulty(PlatformFileSystem());
+  faulty.LimitTo(At("$k$v$t$r.cnf"));
+  faulty.FailAt(FsCall::Open, 2, kErrorSharingViolation, true);
+  std::string command;
+  {
+    ScopedFileSystem scoped(faulty);
+    command = Run({TextMember("keep.txt", "new"), TextMember("a.txt", "a"),
+                   ConfigMember(std::string(kConfigHead) + "OverWrite=0\r\nExecutable=setup.exe\r\nParameters=/q\r\n")});
+  }
+  EXPECT_EQ(command, At("setup.exe /q"));
+  EXPECT_EQ(ReadDiskText(At("keep.txt")), "old");
+  EXPECT_EQ(ui.asked, std::vector<std::string>{At("keep.txt")});
+  EXPECT_EQ(ListLines(), std::vector<std::string>{At("a.txt")});
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+// A configuration file that cannot be read back at all is a failed member: the user is told
+// which file and why, no other member is written (a file to be asked about stays as it was)
+// and nothing starts.
+TEST_F(ExtractionTest, UnreadableConfigurationEndsTheRunLikeAFailedMember) {
+  struct Case {
+    FsCall kind;
+    int n, error;
+  };
+  for (const Case& c : {Case{FsCall::Open, 1, kErrorSharingViolation}, Case{FsCall::Open, 1, kErrorFileNotFound},
+                        Case{FsCall::Read, 1, kErrorAccessDenied}, Case{FsCall::Read, 2, kErrorLockViolation}}) {
+    const std::string where = std::string(FsCallName(c.kind)) + " #" + std::to_string(c.n) + " fails with " +
+                              std::to_string(c.error);
+    TempFolder fresh;
+    target = fresh / "t\\";
+    WriteDiskFile(At("keep.txt"), Bytes("old"));
+    FaultyFileSystem faulty(PlatformFileSystem());
+    faulty.LimitTo(At("$k$v$t$r.cnf"));
+    faulty.FailAt(c.kind, c.n, c.error);
+    std::string command;
+    {
+      ScopedFileSystem scoped(faulty);
+      command = Run({TextMember("keep.txt", "new"), TextMember("a.txt", "a"),
+                     ConfigMember(std::string(kConfigHead) + "OverWrite=0\r\nExecutable=setup.exe\r\n" +
+                                  std::string(5000, ';') + "\r\n")});
+    }
+    EXPECT_EQ(command, "") << where;
+    ASSERT_EQ(ui.messages.size(), 1u) << where;
+    EXPECT_EQ(ui.messages[0].caption, "Error") << where;
+    EXPECT_EQ(ui.messages[0].text.rfind("Error reading file " + At("$k$v$t$r.cnf") + ".\r\n", 0), 0u)
+        << where << ": " << ui.messages[0].text;
+    EXPECT_EQ(ReadDiskText(At("keep.txt")), "old") << where;
+    EXPECT_TRUE(ui.asked.empty()) << where;
+    EXPECT_FALSE(DiskFileExists(At("a.txt"))) << where;
+    EXPECT_FALSE(DiskFileExists(At("$k$v$t$r.cnf"))) << where;
+    EXPECT_TRUE(ListLines().empty()) << where;
+  }
 }
 
 TEST_F(ExtractionTest, DamagedMemberEndsTheRunLikeACancel) {

@@ -21,6 +21,7 @@ int FaultyFileSystem::TotalCalls() const {
 
 void FaultyFileSystem::ResetCounts() {
   calls_.fill(0);
+  counted_.fill(0);
   faults_ = 0;
   injected_ = false;
   faultPath_.clear();
@@ -28,8 +29,9 @@ void FaultyFileSystem::ResetCounts() {
 
 bool FaultyFileSystem::ShouldFail(FsCall kind, const std::string& path) {
   int index = static_cast<int>(kind);
-  int n = ++calls_[index];
-  injected_ = index == failKind_ && (n == failAt_ || (persistent_ && n > failAt_));
+  ++calls_[index];
+  const int n = onlyPath_.empty() || path == onlyPath_ ? ++counted_[index] : 0;
+  injected_ = index == failKind_ && n > 0 && (n == failAt_ || (persistent_ && n > failAt_));
   if (injected_ && faults_++ == 0) faultPath_ = path;
   return injected_;
 }

@@ -25,6 +25,9 @@ class FaultyFileSystem : public FileSystem {
   // disk filling up in the middle of a write does.
   void FailAt(FsCall kind, int n, int error, bool persistent = false);
   void Disarm() { failKind_ = -1; }
+  // Only calls concerning `path` count toward n and can fail (empty: every call); Calls()
+  // still counts every call.
+  void LimitTo(const std::string& path) { onlyPath_ = path; }
   int Calls(FsCall kind) const { return calls_[static_cast<int>(kind)]; }
   int TotalCalls() const;
   int FaultsInjected() const { return faults_; }
@@ -55,6 +58,8 @@ class FaultyFileSystem : public FileSystem {
 
   FileSystem& inner_;
   std::array<int, kFsCallKinds> calls_{};
+  std::array<int, kFsCallKinds> counted_{};  // the calls that count toward n
+  std::string onlyPath_;
   int failKind_ = -1;
   int failAt_ = 0;
   int error_ = 0;
