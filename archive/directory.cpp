@@ -191,6 +191,20 @@ std::string ReadStringValue(FileHandle file) {
   return text;
 }
 
+// Win32 takes the part of a name before its first dot, without the blanks that end it, for
+// the device: "nul.txt", "Con .log" and "COM1..." name devices as "NUL" does. The ANSI code
+// page's superscript digits count as digits there.
+bool IsDeviceName(const std::string& component) {
+  std::string base = component.substr(0, component.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  base = UpperAscii(base);
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (base == device) return true;
+  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+  const unsigned char digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
 bool IsSafeMemberName(const std::string& name) {
   for (char c : name)
     if (static_cast<unsigned char>(c) < 32 || c == ':') return false;
@@ -201,7 +215,8 @@ bool IsSafeMemberName(const std::string& name) {
   while (start <= name.size()) {
     size_t end = start;
     while (end < name.size() && !IsSeparator(name[end])) ++end;
-    if (IsParentComponent(name.substr(start, end - start))) return false;
+    const std::string component = name.substr(start, end - start);
+    if (IsParentComponent(component) || IsDeviceName(component)) return false;
     start = end + 1;
   }
   return true;

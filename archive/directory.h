@@ -34,9 +34,17 @@ long double ReadFloatValue(FileHandle file);
 std::string ReadStringValue(FileHandle file);
 
 // A stored name that stays below the target directory however it is written: no ".."
-// component, no ":", not rooted twice ("\\", "\/"), no character below 32. "/" counts as a
-// separator here because Win32 and the POSIX layer both treat it as one. An empty name passes.
+// component, no ":", not rooted twice ("\\", "\/"), no character below 32, and no component
+// that Windows opens as a device (IsDeviceName), where a member's bytes would go to a port.
+// "/" counts as a separator here because Win32 and the POSIX layer both treat it as one. An
+// empty name passes.
 bool IsSafeMemberName(const std::string& name);
+
+// A path component naming a Windows device: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1..COM9 or
+// LPT1..LPT9 (also with the superscript digits 1 to 3 of the ANSI code page, 0xB9, 0xB2,
+// 0xB3), in any case, with any extension, and with blanks before the extension or dots and
+// blanks at the end, which Windows drops.
+bool IsDeviceName(const std::string& component);
 
 // Reads the directory at `offset` of `path` into the entry list and checks it: every name is
 // safe, sizes and offsets are not negative, and every member's data lies inside the file.

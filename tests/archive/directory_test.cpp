@@ -262,8 +262,21 @@ TEST(MemberNameTest, NamesThatLeaveTheTargetAreUnsafe) {
     EXPECT_TRUE(IsSafeMemberName(name)) << name;
 }
 
+// Windows opens these as devices, so a member's bytes would go to a port or the console.
+TEST(MemberNameTest, DeviceNamesAreUnsafeInEveryComponent) {
+  for (const char* name : {"con", "CON", "nul.txt", "Nul.TXT.bak", "aux", "prn.log", "COM1", "com9.dat",
+                           "lpt1.log", "LPT5", "conin$", "CONOUT$.x", "com\xB9", "LPT\xB2.txt", "con .txt",
+                           "nul...", "aux ", "prn. .log", "sub\\con", "\\aux\\x.txt", "a\\b\\lpt3.c",
+                           "nul\\readme.txt", "a/com2"})
+    EXPECT_FALSE(IsSafeMemberName(name)) << name;
+  for (const char* name : {"console.txt", "connect", "null", "auxiliary.dat", "com10", "lpt0", "com", "com1x",
+                           "xnul", " con", "sub\\prn1\\x", "con_\\a", "my.con", "a.nul"})
+    EXPECT_TRUE(IsSafeMemberName(name)) << name;
+}
+
 TEST_F(DirectoryTest, HostileNamesAreRejectedBeforeAnythingIsUsed) {
-  for (const char* name : {"..\\evil.exe", "\\\\evil", "C:\\Windows\\evil.dll", "a\tb"}) {
+  for (const char* name : {"..\\evil.exe", "\\\\evil", "C:\\Windows\\evil.dll", "a\tb", "sub\\COM1.txt",
+                           "nul"}) {
     EXPECT_FALSE(ReadEntries({Entry("ok.txt", 1, 1, 0, 32, 1), Entry(name, 1, 1, 1, 32, 1)})) << name;
     EXPECT_EQ(EntryCount(), 1) << "entries before the failure stay";
   }

@@ -11,7 +11,7 @@ TEST(MemberNames, RefusedBeforeTheInstallerWouldBe) {
       "", "..\\evil", "a\\..\\..\\b", "a\\...\\b", "c:evil", "a:stream", "\\\\server\\share",
       std::string("tab\there"), std::string("bell\x07"), std::string("del\x7F"),
       std::string(256, 'n'), "a\\\\b", "trailing.", "trailing ", "dir.\\x", "NUL", "nul.txt",
-      "sub\\COM1.log", "lpt9", "con", "what?", "a*b", "pipe|", "<x>", "q\"uote"};
+      "sub\\COM1.log", "lpt9", "con", "Con .log", "COM\xB9", "what?", "a*b", "pipe|", "<x>", "q\"uote"};
   for (const std::string& name : refused) EXPECT_FALSE(MemberNameProblem(name).empty()) << name;
   // Everything the installer itself refuses is refused here as well: every short name over
   // the characters that matter.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "archive/directory.h"
 #include "archive/format.h"
 #include "host/convert.h"
 #include "host/paths.h"
@@ -21,17 +22,6 @@ std::vector<std::string> Components(const std::string& name) {
     if (split == std::string::npos) return parts;
     start = split + 1;
   }
-}
-
-bool IsDeviceName(const std::string& component) {
-  // Windows takes "NUL", "nul.txt" and "COM1.log" alike for the device.
-  const std::string base = UpperAscii(component.substr(0, component.find('.')));
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* device : kDevices) {
-    if (base == device) return true;
-  }
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '1' && base[3] <= '9';
 }
 
 std::string ComponentProblem(const std::string& component) {
