@@ -1,7 +1,13 @@
 // Entry of the Windows stub.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "app/run_sequence.h"
+
+// The static constructors (libgcc's, from the list the linker builds); the first of them
+// registers the program's exception tables.
+extern "C" void __main();
 
 namespace {
 
@@ -26,4 +32,35 @@ __attribute__((constructor(101))) void HardenDllSearch() { RestrictDllSearch(); 
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunSelfExtractor(); }
+namespace {
+
+// What the start-up code would run at the end: static destructors, registered by the compiler
+// and by libgcc's start-up through atexit. The C runtime's DLL offers atexit only as a data
+// symbol that the omitted start-up code wraps, so the stub keeps its own short list.
+constexpr int kExitFunctionLimit = 32;
+void (*ExitFunctions[kExitFunctionLimit])();
+int ExitFunctionCount = 0;
+
+void RunExitFunctions() {
+  while (ExitFunctionCount > 0) ExitFunctions[--ExitFunctionCount]();
+}
+
+}  // namespace
+
+extern "C" __attribute__((noinline)) int atexit(void (*function)()) {
+  if (ExitFunctionCount == kExitFunctionLimit) return -1;
+  ExitFunctions[ExitFunctionCount++] = function;
+  return 0;
+}
+
+// The process starts here (the link sets it as the entry point), without the C runtime's
+// start-up code. What the stub needs of that code is done here: the FPU set to extended
+// precision as that code leaves it (fninit; the date and number conversions rely on it), the
+// static constructors, and at the end the registered exit functions.
+extern "C" __attribute__((force_align_arg_pointer)) void StubStart() {
+  asm volatile("fninit");
+  __main();
+  const int exitCode = RunSelfExtractor();
+  RunExitFunctions();
+  std::exit(exitCode);
+}
