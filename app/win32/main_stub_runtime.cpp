@@ -16,6 +16,7 @@
 // guard of function-local statics and the exception allocator with its locked emergency pool
 // (which bring the runtime's mutex and its error classes): about 5 KB together.
 #include <cxxabi.h>
+#include <unwind.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +83,18 @@ void __cxa_free_exception(void* thrown) noexcept {
 int __cxa_guard_acquire(__cxxabiv1::__guard* guard) { return *reinterpret_cast<char*>(guard) == 0; }
 void __cxa_guard_release(__cxxabiv1::__guard* guard) noexcept { *reinterpret_cast<char*>(guard) = 1; }
 void __cxa_guard_abort(__cxxabiv1::__guard*) noexcept {}
+
+// The link-time optimiser gives functions with nothing but clean-ups the C language's
+// personality routine, which would bring libgcc's second routine (about 1.5 KB). The C++
+// routine handles such functions' tables (clean-ups only) in the same way.
+_Unwind_Reason_Code __gxx_personality_v0(int, _Unwind_Action, _Unwind_Exception_Class,
+                                         _Unwind_Exception*, _Unwind_Context*);
+__attribute__((used)) _Unwind_Reason_Code __gcc_personality_v0(int version, _Unwind_Action actions,
+                                                               _Unwind_Exception_Class exceptionClass,
+                                                               _Unwind_Exception* exception,
+                                                               _Unwind_Context* context) {
+  return __gxx_personality_v0(version, actions, exceptionClass, exception, context);
+}
 
 }  // extern "C"
 
