@@ -6,15 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 namespace {
 
 const LanguageMap& Named(const ResourceTree& tree, uint16_t type, const TResourceKey& name) {
   return tree.at(TResourceKey::Id(type)).at(name);
+}
+
+Bytes& FirstBlock(ResourceTree& tree) {
+  return tree[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes;
 }
 
 }  // namespace
@@ -27,8 +28,7 @@ TEST(PeResources, RebuildKeepsTreeAndLayoutValid) {
   EXPECT_EQ(same, image) << "an unchanged tree must give the same bytes";
 
   // Growing by more than a page moves the relocations behind the resources.
-  parsed.Resources()[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes =
-      Bytes(0x1800, 0xAB);
+  FirstBlock(parsed.Resources()) = Bytes(0x1800, 0xAB);
   const Bytes grown = parsed.Build();
   PeImage reparsed(grown);
   EXPECT_TRUE(reparsed.Resources() == parsed.Resources());
@@ -49,13 +49,11 @@ TEST(PeResources, RebuildKeepsTreeAndLayoutValid) {
 
 TEST(PeResources, LayoutRules) {
   // A writable section behind the resources cannot move: growth fails, shrinking fits.
-  TImageShape pinned;
-  pinned.trailerFlags = kWritableData;
+  const TImageShape pinned{kWritableData};
   ResourceTree big = StubLikeTree();
-  big[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes = Bytes(0x900, 1);
+  FirstBlock(big) = Bytes(0x900, 1);
   PeImage fixed(MakeImage(big, pinned));
-  fixed.Resources()[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes =
-      Bytes(0x2000, 1);
+  FirstBlock(fixed.Resources()) = Bytes(0x2000, 1);
   EXPECT_THROW(fixed.Build(), EBadImage);
   fixed.Resources().erase(TResourceKey::Id(10));
   const Bytes shrunk = fixed.Build();
@@ -63,10 +61,7 @@ TEST(PeResources, LayoutRules) {
   EXPECT_EQ(Get32(shrunk, SectionHeader(2) + 12), Get32(MakeImage(big, pinned), SectionHeader(2) + 12));
 
   // Resources last, a symbol table behind them, no checksum: the table moves, zero stays zero.
-  TImageShape last;
-  last.trailerFlags = 0;
-  last.checksum = false;
-  last.tail = Bytes{'S', 'Y', 'M', 'S'};
+  const TImageShape last{0, false, Bytes{'S', 'Y', 'M', 'S'}};
   // A debug directory in the code section names the same bytes by file position.
   Bytes withDebug = MakeImage(StubLikeTree(), last);
   const uint32_t tailAt = Get32(withDebug, kPe + 12);
@@ -76,8 +71,7 @@ TEST(PeResources, LayoutRules) {
   Set32(withDebug, 0x500 + 16, 4);
   Set32(withDebug, 0x500 + 24, tailAt);
   PeImage tailed(withDebug);
-  tailed.Resources()[TResourceKey::Id(10)][TResourceKey::Id(7)][TResourceKey::Id(0)].bytes =
-      Bytes(0x500, 1);
+  FirstBlock(tailed.Resources()) = Bytes(0x500, 1);
   const Bytes moved = tailed.Build();
   const uint32_t symbols = Get32(moved, kPe + 12);
   ASSERT_EQ(symbols + 4, moved.size());
@@ -162,9 +156,8 @@ TEST(PeResources, HostileImagesRejectedWithoutCrash) {
   SetVersionStrings(tree, {{"FileDescription", "x"}});
   const Bytes good = MakeImage(tree);
   for (size_t length = 0; length < good.size(); length += 7) {
-    const Bytes cut(good.begin(), good.begin() + length);
     try {
-      PeImage(cut).Build();
+      PeImage(Bytes(good.begin(), good.begin() + length)).Build();
     } catch (const EBadImage&) {
     }
   }
@@ -182,33 +175,21 @@ TEST(PeResources, HostileImagesRejectedWithoutCrash) {
     } catch (const EBadImage&) {
     }
   }
-  // A directory that lists itself as its own subdirectory.
-  Bytes loop = good;
-  Set32(loop, 0x600 + 16 + 4, 0x80000000u);
-  EXPECT_THROW(PeImage{loop}, EBadImage);
-  Bytes notPe = good;
-  notPe[kPe] = 'X';
-  EXPECT_THROW(PeImage{notPe}, EBadImage);
-  Bytes pe64 = good;
-  Set16(pe64, kOpt, 0x20B);
-  EXPECT_THROW(PeImage{pe64}, EBadImage);
-  Bytes farData = good;
-  Set32(farData, kOpt + 96 + 2 * 8, 0x7000);
-  EXPECT_THROW(PeImage{farData}, EBadImage);
+  const struct { const char* what; size_t at; uint32_t value; int width; } rows[] = {
+      {"a directory that is its own subdirectory", 0x600 + 16 + 4, 0x80000000u, 4},
+      {"no PE signature", kPe, 'X', 1},
+      {"PE32+", kOpt, 0x20B, 2},
+      {"resources outside every section", kOpt + 96 + 2 * 8, 0x7000, 4}};
+  for (const auto& row : rows) {
+    Bytes bad = good;
+    for (int i = 0; i < row.width; ++i) bad[row.at + i] = static_cast<uint8_t>(row.value >> (8 * i));
+    EXPECT_THROW(PeImage{bad}, EBadImage) << row.what;
+  }
 }
 
 #ifdef SFX_STUB_PATH
-namespace {
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 TEST(PeResources, RealStubRoundTrip) {
-  const Bytes stub = ReadFile(SFX_STUB_PATH);
+  const Bytes stub = ReadFileBytes(SFX_STUB_PATH);
   if (stub.empty()) GTEST_SKIP() << SFX_STUB_PATH << " has not been built";
   PeImage parsed(stub);
   const ResourceTree original = parsed.Resources();
@@ -224,10 +205,6 @@ TEST(PeResources, RealStubRoundTrip) {
   for (uint16_t type : {kResourceDialog, kResourceString})
     EXPECT_TRUE(reread.Resources().at(TResourceKey::Id(type)) ==
                 original.at(TResourceKey::Id(type)));
-  EXPECT_EQ(VersionString(Named(reread.Resources(), kResourceVersion,
-                                reread.Resources().at(TResourceKey::Id(kResourceVersion)).begin()->first)
-                              .begin()->second.bytes,
-                          "ProductName"),
-            "Probe");
+  EXPECT_EQ(VersionOf(rebuilt, "ProductName"), "Probe");
 }
 #endif

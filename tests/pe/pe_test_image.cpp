@@ -1,6 +1,10 @@
 #include "tests/pe/pe_test_image.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 uint32_t Get32(const Bytes& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -24,14 +28,11 @@ Bytes MakeImage(const ResourceTree& tree, const TImageShape& shape) {
   image[1] = 'Z';
   Set32(image, 0x3C, kPe);
   Set32(image, kPe, 0x4550);
-  Set16(image, kPe + 4, 0x14C);
-  Set16(image, kPe + 6, static_cast<uint16_t>(sections));
-  Set16(image, kPe + 20, 224);
-  Set16(image, kOpt, 0x10B);
-  Set32(image, kOpt + 32, 0x1000);
-  Set32(image, kOpt + 36, 0x200);
-  Set32(image, kOpt + 60, 0x400);
-  Set32(image, kOpt + 92, 16);
+  const std::pair<size_t, uint32_t> halves[] = {
+      {kPe + 4, 0x14C}, {kPe + 6, static_cast<uint32_t>(sections)}, {kPe + 20, 224}, {kOpt, 0x10B}};
+  for (const auto& field : halves) Set16(image, field.first, static_cast<uint16_t>(field.second));
+  const std::pair<size_t, uint32_t> words[] = {{kOpt + 32, 0x1000}, {kOpt + 36, 0x200}, {kOpt + 60, 0x400}, {kOpt + 92, 16}};
+  for (const auto& field : words) Set32(image, field.first, field.second);
   auto section = [&](int i, const char* name, uint32_t va, uint32_t vsize, uint32_t raw,
                      uint32_t rawSize, uint32_t flags) {
     std::memcpy(&image[SectionHeader(i)], name, std::strlen(name));
@@ -120,3 +121,21 @@ Bytes MakeIco(const std::vector<uint32_t>& sizes) {
   return ico;
 }
 
+
+Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string WriteTemporary(const std::string& name, const Bytes& bytes) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+std::string VersionOf(const Bytes& image, const std::string& key) {
+  const PeImage parsed(image);
+  const auto& versions = parsed.Resources().at(TResourceKey::Id(kResourceVersion));
+  return VersionString(versions.begin()->second.begin()->second.bytes, key);
+}

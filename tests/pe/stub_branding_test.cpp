@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 
 #include "tests/pe/pe_test_image.h"
 #include "tools/sfxpack/errors.h"
@@ -16,19 +15,6 @@ namespace {
 
 const std::vector<TOptionDef> kOptions = {{"-o", true}, {"--icon", true}, {"--version-info", true}};
 
-std::string WriteTemporary(const std::string& name, const Bytes& bytes) {
-  const std::string path = testing::TempDir() + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
-
-std::string VersionOf(const Bytes& image, const std::string& key) {
-  const PeImage parsed(image);
-  const auto& versions = parsed.Resources().at(TResourceKey::Id(kResourceVersion));
-  return VersionString(versions.begin()->second.begin()->second.bytes, key);
-}
-
 }  // namespace
 
 TEST(StubBranding, Options) {
@@ -37,8 +23,8 @@ TEST(StubBranding, Options) {
       kOptions));
   EXPECT_EQ(branding.iconFile, "x.ico");
   ASSERT_EQ(branding.versionStrings.size(), 2u);
-  EXPECT_EQ(branding.versionStrings[0], std::make_pair(std::string("ProductName"), std::string("A=B")));
-  EXPECT_EQ(branding.versionStrings[1], std::make_pair(std::string("Comments"), std::string()));
+  EXPECT_EQ(branding.versionStrings[0].first + "|" + branding.versionStrings[0].second, "ProductName|A=B");
+  EXPECT_EQ(branding.versionStrings[1].first + "|" + branding.versionStrings[1].second, "Comments|");
   EXPECT_TRUE(BrandingOf(ParseOptions({"-o", "o"}, kOptions)).Empty());
   for (const char* bad : {"NoValue", "=value", "Key=line\nbreak"})
     EXPECT_THROW(BrandingOf(ParseOptions({"--version-info", bad}, kOptions)), EUsageError) << bad;

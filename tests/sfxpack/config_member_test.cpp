@@ -29,8 +29,7 @@ TEST(ConfigurationText, ValuesSurviveTheInstallersReader) {
     TConfiguration config;
     config.executable = "run.exe";
     config.parameters = value;
-    const std::string text = ConfigurationText(config);
-    EXPECT_EQ(ParseConfigurationText(text).parameters, value);
+    EXPECT_EQ(ParseConfigurationText(ConfigurationText(config)).parameters, value);
   }
   EXPECT_FALSE(ConfigValueProblem(std::string(258, 'v') + " ").empty());  // 261 once quoted
   EXPECT_FALSE(ConfigValueProblem("a\nb").empty());

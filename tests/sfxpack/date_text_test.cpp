@@ -8,15 +8,13 @@
 namespace {
 
 TEST(DateText, DayCountsAsIsoText) {
-  EXPECT_EQ(IsoDateTimeText(0), "1899-12-30T00:00:00");
-  EXPECT_EQ(IsoDateTimeText(2), "1900-01-01T00:00:00");
-  EXPECT_EQ(IsoDateTimeText(45000.5L), "2023-03-15T12:00:00");
-  EXPECT_EQ(IsoDateTimeText(-1.25L), "1899-12-29T06:00:00");
-  EXPECT_EQ(IsoDateTimeText(36526.999999999L), "2000-01-02T00:00:00");  // rounds to the next day
-  EXPECT_EQ(IsoDateTimeText(std::numeric_limits<long double>::quiet_NaN()), "-");
-  EXPECT_EQ(IsoDateTimeText(std::numeric_limits<long double>::infinity()), "-");
-  EXPECT_EQ(IsoDateTimeText(1e12L), "-");
-  EXPECT_EQ(IsoDateTimeText(-1e12L), "-");
+  const long double nan = std::numeric_limits<long double>::quiet_NaN();
+  const long double inf = std::numeric_limits<long double>::infinity();
+  const struct { long double days; const char* text; } rows[] = {
+      {0, "1899-12-30T00:00:00"}, {2, "1900-01-01T00:00:00"}, {45000.5L, "2023-03-15T12:00:00"},
+      {-1.25L, "1899-12-29T06:00:00"}, {36526.999999999L, "2000-01-02T00:00:00"},  // rounds up
+      {nan, "-"}, {inf, "-"}, {1e12L, "-"}, {-1e12L, "-"}};
+  for (const auto& row : rows) EXPECT_EQ(IsoDateTimeText(row.days), row.text) << static_cast<double>(row.days);
 }
 
 TEST(DateText, CalendarRoundTrip) {

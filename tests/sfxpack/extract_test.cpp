@@ -5,8 +5,6 @@
 
 #include <filesystem>
 
-#include "archive/archive_writer.h"
-#include "lzh/lzh.h"
 #include "sfxpack_test_support.h"
 #include "tools/sfxpack/extract.h"
 
@@ -14,54 +12,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ExtractTest : public testing::Test {
+class ExtractTest : public PackTest {
  protected:
   void SetUp() override {
-    stub_ = scratch_.Path("stub.bin");
-    WriteBytes(stub_, MakeNativeStub());
     WriteBytes(scratch_.Path("tree/data.bin"), SampleData(9000, 4));
     WriteText(scratch_.Path("tree/sub/deeper/a.txt"), "a");
     WriteText(scratch_.Path("tree/ro.txt"), "read only");
-    fs::permissions(scratch_.Path("tree/ro.txt"), fs::perms::owner_write | fs::perms::group_write |
-                                                      fs::perms::others_write, fs::perm_options::remove);
+    chmod(scratch_.Path("tree/ro.txt").c_str(), 0444);
   }
 
-  std::string Create(const std::string& name, Arguments extra = {}) {
-    Arguments args = {"--stub", stub_, "-o", scratch_.Path(name), scratch_.Path("tree")};
-    args.insert(args.end(), extra.begin(), extra.end());
-    const TRunResult run = RunTool(RunCreateCommand, args);
+  std::string Installer(Arguments args = {}) {
+    args.insert(args.begin(), {"-o", scratch_.Path("inst"), scratch_.Path("tree")});
+    const TRunResult run = Create(args);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    return scratch_.Path(name);
+    return scratch_.Path("inst");
   }
 
-  // An installer with the given names, written with the directory writer directly (the
-  // builder refuses such names).
-  std::string HandMade(const std::vector<std::string>& names, int32_t lastUnpackedSize = 4) {
-    std::vector<TMemberEntry> entries;
-    std::vector<ArchiveBytes> streams;
-    for (const std::string& name : names) {
-      TMemberEntry entry;
-      entry.name = name;
-      entry.unpackedSize = 4;
-      entries.push_back(entry);
-      streams.push_back(LzhEncode(reinterpret_cast<const uint8_t*>("evil"), 4));
-    }
-    entries.back().unpackedSize = lastUnpackedSize;
-    const ArchiveBytes archive = BuildArchiveImage(entries, streams);
-    Bytes file = MakeNativeStub(100);
-    const std::string digits = "000000100";
-    std::copy(digits.begin(), digits.end(), file.begin() + 33 + 19);
-    file.insert(file.end(), archive.begin(), archive.end());
-    WriteBytes(scratch_.Path("handmade"), file);
+  // The builder refuses such names: the installer is written by hand.
+  std::string HandMade(const std::vector<THandMember>& members) {
+    WriteBytes(scratch_.Path("handmade"), HandMadeInstaller(members));
     return scratch_.Path("handmade");
   }
-
-  ScratchFolder scratch_;
-  std::string stub_;
 };
 
 TEST_F(ExtractTest, WritesEveryMemberWithItsAttributesButNotTheConfiguration) {
-  const std::string installer = Create("inst");
+  const std::string installer = Installer();
   const TRunResult run = RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(run.out.empty());
@@ -78,7 +53,7 @@ TEST_F(ExtractTest, WritesEveryMemberWithItsAttributesButNotTheConfiguration) {
 }
 
 TEST_F(ExtractTest, NoDirsAndNoAttributesFollowTheConfiguration) {
-  const std::string installer = Create("inst", {"--no-dirs", "--no-attributes"});
+  const std::string installer = Installer({"--no-dirs", "--no-attributes"});
   ASSERT_EQ(RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out")}).exitCode, 0);
   EXPECT_EQ(FolderEntries(scratch_.Path("out")), (std::vector<std::string>{"a.txt", "data.bin", "ro.txt"}));
   struct stat st {};
@@ -87,13 +62,13 @@ TEST_F(ExtractTest, NoDirsAndNoAttributesFollowTheConfiguration) {
 }
 
 TEST_F(ExtractTest, ExistingFilesOnlyWithForce) {
-  const std::string installer = Create("inst");
+  const std::string installer = Installer();
   WriteText(scratch_.Path("out/data.bin"), "keep me");
   const TRunResult run = RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out")});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("--force"), std::string::npos);
   EXPECT_EQ(FolderEntries(scratch_.Path("out")), std::vector<std::string>{"data.bin"});  // nothing written
-  EXPECT_EQ(ReadBytes(scratch_.Path("out/data.bin")), Bytes({'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
+  EXPECT_EQ(ReadText(scratch_.Path("out/data.bin")), "keep me");
   ASSERT_EQ(RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out"), "--force"}).exitCode, 0);
   EXPECT_EQ(ReadBytes(scratch_.Path("out/data.bin")), ReadBytes(scratch_.Path("tree/data.bin")));
   // A second forced run replaces the read-only file too.
@@ -101,9 +76,9 @@ TEST_F(ExtractTest, ExistingFilesOnlyWithForce) {
 }
 
 TEST_F(ExtractTest, HostileNamesAreRefusedBeforeAnyWrite) {
-  for (const std::string& name : std::vector<std::string>{"..\\escape.txt", "sub\\..\\..\\escape.txt", "\\\\server\\x", "c:\\x",
-                                  "/etc/x", "\\/x", "a/../../escape.txt", std::string("ctl\x01")}) {
-    const std::string installer = HandMade({"fine.txt", name, "$k$v$t$r.cnf"});
+  for (const char* name : {"..\\escape.txt", "sub\\..\\..\\escape.txt", "\\\\server\\x", "c:\\x", "/etc/x",
+                           "\\/x", "a/../../escape.txt", "ctl\x01"}) {
+    const std::string installer = HandMade({{"fine.txt"}, {name}, {"$k$v$t$r.cnf"}});
     const TRunResult run = RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out/inner")});
     EXPECT_EQ(run.exitCode, 1) << name;
     EXPECT_FALSE(Exists(scratch_.Path("out"))) << name;
@@ -112,7 +87,7 @@ TEST_F(ExtractTest, HostileNamesAreRefusedBeforeAnyWrite) {
 }
 
 TEST_F(ExtractTest, NoWritesThroughSymbolicLinks) {
-  const std::string installer = HandMade({"link\\x.txt", "$k$v$t$r.cnf"});
+  const std::string installer = HandMade({{"link\\x.txt"}, {"$k$v$t$r.cnf"}});
   fs::create_directories(scratch_.Path("out"));
   fs::create_directories(scratch_.Path("elsewhere"));
   fs::create_directory_symlink(scratch_.Path("elsewhere"), scratch_.Path("out/link"));
@@ -120,13 +95,13 @@ TEST_F(ExtractTest, NoWritesThroughSymbolicLinks) {
   EXPECT_TRUE(FolderEntries(scratch_.Path("elsewhere")).empty());
 
   // A link standing in a member's place is replaced, not followed.
-  const std::string plain = HandMade({"x.txt", "$k$v$t$r.cnf"});
+  const std::string plain = HandMade({{"x.txt"}, {"$k$v$t$r.cnf"}});
   fs::create_directories(scratch_.Path("out2"));
   WriteText(scratch_.Path("victim"), "untouched");
   fs::create_symlink(scratch_.Path("victim"), scratch_.Path("out2/x.txt"));
   EXPECT_EQ(RunTool(RunExtractCommand, {plain, "-C", scratch_.Path("out2")}).exitCode, 1);
   ASSERT_EQ(RunTool(RunExtractCommand, {plain, "-C", scratch_.Path("out2"), "--force"}).exitCode, 0);
-  EXPECT_EQ(ReadBytes(scratch_.Path("victim")), Bytes({'u', 'n', 't', 'o', 'u', 'c', 'h', 'e', 'd'}));
+  EXPECT_EQ(ReadText(scratch_.Path("victim")), "untouched");
   EXPECT_FALSE(fs::is_symlink(scratch_.Path("out2/x.txt")));
 }
 
@@ -134,19 +109,17 @@ TEST_F(ExtractTest, TargetPathProblems) {
   fs::create_directories(scratch_.Path("t/dir"));
   WriteText(scratch_.Path("t/file"), "f");
   const std::string t = scratch_.Path("t");
-  EXPECT_EQ(TargetPathProblem(t, "new/deeper/x", false), "");
-  EXPECT_EQ(TargetPathProblem(t, "dir/x", false), "");
-  EXPECT_NE(TargetPathProblem(t, "file/x", true), "");  // a file where a folder is needed
-  EXPECT_NE(TargetPathProblem(t, "dir", true), "");     // a folder where the file goes
-  EXPECT_NE(TargetPathProblem(t, "file", false), "");
-  EXPECT_EQ(TargetPathProblem(t, "file", true), "");
-  EXPECT_NE(TargetPathProblem(t, "../x", true), "");
-  EXPECT_NE(TargetPathProblem(t, "/abs", true), "");
-  EXPECT_NE(TargetPathProblem(t, "", true), "");
+  const struct { const char* relative; bool isFile; bool refused; } rows[] = {
+      {"new/deeper/x", false, false}, {"dir/x", false, false}, {"file", true, false},
+      {"file/x", true, true},  // a file where a folder is needed
+      {"dir", true, true},     // a folder where the file goes
+      {"file", false, true}, {"../x", true, true}, {"/abs", true, true}, {"", true, true}};
+  for (const auto& row : rows)
+    EXPECT_EQ(TargetPathProblem(t, row.relative, row.isFile).empty(), !row.refused) << row.relative;
 }
 
 TEST_F(ExtractTest, DamagedMemberStopsTheRun) {
-  const std::string installer = HandMade({"fine.txt", "$k$v$t$r.cnf"}, 5);
+  const std::string installer = HandMade({{"fine.txt"}, {"$k$v$t$r.cnf", "evil", 5}});
   const TRunResult run = RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out")});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("configuration"), std::string::npos) << run.err;

@@ -1,23 +1,17 @@
 // list, test and restub on sound, damaged and re-signed installers.
 #include <gtest/gtest.h>
 
-#include "archive/archive_writer.h"
-#include "lzh/lzh.h"
 #include "sfxpack_test_support.h"
 #include "tools/sfxpack/installer.h"
 
 namespace {
 
-class InspectTest : public testing::Test {
+class InspectTest : public PackTest {
  protected:
   void SetUp() override {
-    stub_ = scratch_.Path("stub.bin");
-    WriteBytes(stub_, MakeNativeStub());
     WriteBytes(scratch_.Path("tree/data.bin"), SampleData(6000, 7));
     WriteText(scratch_.Path("tree/sub/readme.txt"), "read me\r\n");
-    installer_ = scratch_.Path("installer");
-    const TRunResult run = RunTool(RunCreateCommand, {"--stub", stub_, "-o", installer_, scratch_.Path("tree"),
-                                                      "--run", "data.bin"});
+    const TRunResult run = Create({"-o", installer_, scratch_.Path("tree"), "--run", "data.bin"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     bytes_ = ReadBytes(installer_);
   }
@@ -27,25 +21,23 @@ class InspectTest : public testing::Test {
     return RunTool(RunTestCommand, {scratch_.Path("damaged")});
   }
 
-  ScratchFolder scratch_;
-  std::string stub_;
-  std::string installer_;
+  std::string installer_ = scratch_.Path("installer");
   Bytes bytes_;
 };
 
-TEST_F(InspectTest, ListShowsEveryMemberAndATotal) {
+TEST_F(InspectTest, ListAndTestOnASoundInstaller) {
   const TRunResult run = RunTool(RunListCommand, {installer_});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(run.err.empty());
-  EXPECT_NE(run.out.find("        6000 "), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find(" ....A "), std::string::npos);
-  EXPECT_NE(run.out.find(" data.bin\n"), std::string::npos);
-  EXPECT_NE(run.out.find(" sub\\readme.txt\n"), std::string::npos);
-  EXPECT_NE(run.out.find(" $k$v$t$r.cnf\n"), std::string::npos);
-  EXPECT_NE(run.out.find("3 members\n"), std::string::npos);
+  for (const char* text : {"        6000 ", " ....A ", " data.bin\n", " sub\\readme.txt\n", " $k$v$t$r.cnf\n", "3 members\n"})
+    EXPECT_NE(run.out.find(text), std::string::npos) << text << " in\n" << run.out;
   // The same with the offset given instead of found.
-  const TRunResult given = RunTool(RunListCommand, {installer_, "--offset", std::to_string(ReadBytes(stub_).size())});
+  const TRunResult given =
+      RunTool(RunListCommand, {installer_, "--offset", std::to_string(ReadBytes(stub_).size())});
   EXPECT_EQ(given.out, run.out);
+  const TRunResult test = RunTool(RunTestCommand, {installer_});
+  EXPECT_EQ(test.exitCode, 0) << test.err;
+  EXPECT_EQ(test.out, "OK      data.bin\nOK      sub\\readme.txt\nOK      $k$v$t$r.cnf\n");
 }
 
 TEST_F(InspectTest, DamagedFilesGiveOneLineAndExitOne) {
@@ -58,12 +50,6 @@ TEST_F(InspectTest, DamagedFilesGiveOneLineAndExitOne) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
   }
   EXPECT_EQ(RunTool(RunListCommand, {installer_, "--offset", "5"}).exitCode, 1);
-}
-
-TEST_F(InspectTest, TestPassesOnASoundInstaller) {
-  const TRunResult run = RunTool(RunTestCommand, {installer_});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "OK      data.bin\nOK      sub\\readme.txt\nOK      $k$v$t$r.cnf\n");
 }
 
 // Cut anywhere behind the stub: the directory no longer reads, or a member's data is short.
@@ -119,21 +105,8 @@ TEST_F(InspectTest, TestOnBitFlips) {
 
 TEST_F(InspectTest, TestReportsStreamsThatDecodeShort) {
   // A directory whose unpacked size disagrees with its stream, written by hand.
-  TMemberEntry entry;
-  entry.name = "short.txt";
-  const std::string text = "twelve bytes";
-  std::vector<ArchiveBytes> streams = {LzhEncode(reinterpret_cast<const uint8_t*>(text.data()), text.size())};
-  TMemberEntry config;
-  config.name = "$k$v$t$r.cnf";
-  const std::string configText = "[KVTR Configuration]\r\n";
-  config.unpackedSize = static_cast<int32_t>(configText.size());
-  streams.push_back(LzhEncode(reinterpret_cast<const uint8_t*>(configText.data()), configText.size()));
-  ArchiveBytes archive = BuildArchiveImage({entry, config}, streams);
-  Bytes file = MakeNativeStub(100);
-  const std::string digits = "000000100";
-  std::copy(digits.begin(), digits.end(), file.begin() + 33 + 19);
-  file.insert(file.end(), archive.begin(), archive.end());
-  const TRunResult run = TestFile(file);
+  const TRunResult run =
+      TestFile(HandMadeInstaller({{"short.txt", "twelve bytes", 0}, {"$k$v$t$r.cnf", "[KVTR Configuration]\r\n"}}));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.out.find("DAMAGED short.txt: decodes to 12 bytes, 0 recorded"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("OK      $k$v$t$r.cnf"), std::string::npos);

@@ -29,17 +29,11 @@ TEST(Options, ValuesInEveryFormAndOperandsAnywhere) {
 }
 
 TEST(Options, MistakesAreUsageErrors) {
-  EXPECT_THROW(ParseOptions({"--bogus"}, kOptions), EUsageError);
-  EXPECT_THROW(ParseOptions({"-o"}, kOptions), EUsageError);
-  EXPECT_THROW(ParseOptions({"--force=yes"}, kOptions), EUsageError);
-  EXPECT_THROW(ParseCount("--offset", "12x", 100), EUsageError);
-  EXPECT_THROW(ParseCount("--offset", "101", 100), EUsageError);
-  EXPECT_THROW(ParseCount("--offset", "", 100), EUsageError);
+  for (const Arguments& args : std::vector<Arguments>{{"--bogus"}, {"-o"}, {"--force=yes"}})
+    EXPECT_THROW(ParseOptions(args, kOptions), EUsageError) << args[0];
+  for (const char* count : {"12x", "101", ""}) EXPECT_THROW(ParseCount("--offset", count, 100), EUsageError) << count;
   EXPECT_EQ(ParseCount("--offset", "0047616", 1000000), 47616);
-}
-
-TEST(Options, LastLevelFlagWins) {
-  EXPECT_EQ(ParseOptions({"-9", "-1"}, kOptions).LastOf({"-1", "-9"}), "-1");
+  EXPECT_EQ(ParseOptions({"-9", "-1"}, kOptions).LastOf({"-1", "-9"}), "-1");  // the last level flag wins
   EXPECT_EQ(ParseOptions({"-1", "-9"}, kOptions).LastOf({"-1", "-9"}), "-9");
   EXPECT_EQ(ParseOptions({}, kOptions).LastOf({"-1", "-9"}), "");
 }
@@ -65,12 +59,11 @@ TEST(CreateRequest, DefaultsAndEveryOption) {
 }
 
 TEST(CreateRequest, RequestsThatMakeNoSense) {
-  EXPECT_THROW(Request({"dir"}), EUsageError);                                     // no -o
-  EXPECT_THROW(Request({"-o", "out"}), EUsageError);                               // nothing to pack
-  EXPECT_THROW(Request({"-o", "out", "--native", "--stub", "s", "d"}), EUsageError);
-  EXPECT_THROW(Request({"-o", "out", "--params", "/S", "d"}), EUsageError);        // no --run
-  EXPECT_THROW(Request({"-o", "out", "--run", "a\r\nExecutable=evil.exe", "d"}), EUsageError);
-  EXPECT_THROW(Request({"-o", "out", "--run", std::string(300, 'x'), "d"}), EUsageError);
+  const std::vector<Arguments> rows = {{"dir"}, {"-o", "out"}, {"-o", "out", "--native", "--stub", "s", "d"},
+                                       {"-o", "out", "--params", "/S", "d"},
+                                       {"-o", "out", "--run", "a\r\nExecutable=evil.exe", "d"},
+                                       {"-o", "out", "--run", std::string(300, 'x'), "d"}};
+  for (size_t i = 0; i < rows.size(); ++i) EXPECT_THROW(Request(rows[i]), EUsageError) << "row " << i;
 }
 
 TEST(Commands, ExitCodesForHelpAndUsage) {
@@ -87,7 +80,7 @@ TEST(Commands, ExitCodesForHelpAndUsage) {
   }
   EXPECT_EQ(RunTool(RunListCommand, {}).exitCode, 2);
   EXPECT_EQ(RunTool(RunListCommand, {"a", "b"}).exitCode, 2);
-  EXPECT_EQ(RunTool(RunRestubCommand, {"a", "-o", "b"}).exitCode, 2);
+  EXPECT_EQ(RunTool(RunRestubCommand, {"a", "-o", "b"}).exitCode, 2);  // no --stub
 }
 
 }  // namespace

@@ -9,12 +9,15 @@
 #include <fstream>
 #include <random>
 
+#include "archive/archive_writer.h"
+#include "lzh/lzh.h"
+
 namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder() {
   static int counter = 0;
-  const fs::path base = fs::temp_directory_path();
-  root_ = (base / ("sfxpack-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter))).string();
+  root_ = (fs::temp_directory_path() /
+           ("sfxpack-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter))).string();
   fs::remove_all(root_);
   fs::create_directories(root_);
 }
@@ -36,8 +39,8 @@ std::string ScratchFolder::Path(const std::string& relative) const {
 void WriteBytes(const std::string& path, const Bytes& bytes) {
   const fs::path parent = fs::path(path).parent_path();
   if (!parent.empty()) fs::create_directories(parent);
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 void WriteText(const std::string& path, const std::string& text) { WriteBytes(path, Bytes(text.begin(), text.end())); }
@@ -45,6 +48,11 @@ void WriteText(const std::string& path, const std::string& text) { WriteBytes(pa
 Bytes ReadBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string ReadText(const std::string& path) {
+  const Bytes bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 bool Exists(const std::string& path) {
@@ -59,6 +67,10 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
   return names;
 }
 
+void PutLE(Bytes& b, size_t at, uint32_t value, int width) {
+  for (int i = 0; i < width; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 Bytes MakeNativeStub(size_t size) {
   Bytes stub(size, 0x90);
   const std::string block = "SFX-ARCHIVE-OFFSET:000047616";
@@ -66,68 +78,42 @@ Bytes MakeNativeStub(size_t size) {
   return stub;
 }
 
-namespace {
-
-void Put16(Bytes& b, size_t at, uint16_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
-
 Bytes MakePeStub(const std::string& digits) {
   Bytes image(0x400, 0);
-  image[0] = 'M';
-  image[1] = 'Z';
-  Put32(image, 0x3C, 0x40);
-  std::memcpy(&image[0x40], "PE\0\0", 4);
-  const size_t coff = 0x44;
-  Put16(image, coff, 0x14C);      // i386
-  Put16(image, coff + 2, 1);      // one section
-  Put16(image, coff + 16, 0xE0);  // optional header size
-  Put16(image, coff + 18, 0x102);
-  const size_t optional = coff + 20;
-  Put16(image, optional, 0x10B);
-  Put32(image, optional + 92, 16);           // data directories
-  Put32(image, optional + 96 + 16, 0x1000);  // resources: RVA
-  Put32(image, optional + 96 + 20, 0x100);   //            size
-  const size_t section = optional + 0xE0;
-  std::memcpy(&image[section], ".rsrc\0\0\0", 8);
-  Put32(image, section + 8, 0x200);    // virtual size
-  Put32(image, section + 12, 0x1000);  // virtual address
-  Put32(image, section + 16, 0x200);   // raw size
-  Put32(image, section + 20, 0x200);   // raw pointer
-  const size_t r = kPeResourceStart;
-  // type directory -> RT_STRING
-  Put16(image, r + 14, 1);
-  Put32(image, r + 16, 6);
-  Put32(image, r + 20, 0x80000000u | 0x18);
-  // name directory -> block 1
-  Put16(image, r + 0x18 + 14, 1);
-  Put32(image, r + 0x18 + 16, 1);
-  Put32(image, r + 0x18 + 20, 0x80000000u | 0x30);
-  // language directory -> data entry
-  Put16(image, r + 0x30 + 14, 1);
-  Put32(image, r + 0x30 + 16, 0x409);
-  Put32(image, r + 0x30 + 20, 0x48);
-  // data entry: the string block at RVA 0x1058
-  const uint32_t blockSize = static_cast<uint32_t>(2 * 16 + 2 * digits.size());
-  Put32(image, r + 0x48, 0x1058);
-  Put32(image, r + 0x48 + 4, blockSize);
-  size_t at = r + 0x58;
-  Put16(image, at, 0);  // string 0: empty
-  at += 2;
-  Put16(image, at, static_cast<uint16_t>(digits.size()));
-  at += 2;
-  for (char c : digits) {
-    Put16(image, at, static_cast<uint8_t>(c));
-    at += 2;
-  }
+  const size_t r = kPeResourceStart, optional = 0x58, section = optional + 0xE0;
+  const struct { size_t at; uint32_t value; int width; } fields[] = {
+      {0, 'M' | 'Z' << 8, 2}, {0x3C, 0x40, 4}, {0x40, 'P' | 'E' << 8, 4},
+      {0x44, 0x14C, 2}, {0x46, 1, 2}, {0x54, 0xE0, 2}, {0x56, 0x102, 2},  // i386, one section
+      {optional, 0x10B, 2}, {optional + 92, 16, 4},                       // 16 directories
+      {optional + 96 + 16, 0x1000, 4}, {optional + 96 + 20, 0x100, 4},    // resources
+      {section, '.' | 'r' << 8 | 's' << 16 | 'r' << 24, 4}, {section + 4, 'c', 4},
+      {section + 8, 0x200, 4}, {section + 12, 0x1000, 4}, {section + 16, 0x200, 4}, {section + 20, 0x200, 4},
+      {r + 14, 1, 2}, {r + 16, 6, 4}, {r + 20, 0x80000000u | 0x18, 4},                 // RT_STRING
+      {r + 0x18 + 14, 1, 2}, {r + 0x18 + 16, 1, 4}, {r + 0x18 + 20, 0x80000000u | 0x30, 4},  // block 1
+      {r + 0x30 + 14, 1, 2}, {r + 0x30 + 16, 0x409, 4}, {r + 0x30 + 20, 0x48, 4},      // language
+      {r + 0x48, 0x1058, 4}, {r + 0x48 + 4, static_cast<uint32_t>(2 * 16 + 2 * digits.size()), 4},
+      {r + 0x58 + 2, static_cast<uint32_t>(digits.size()), 2}};  // string 0 empty, 1 the digits
+  for (const auto& field : fields) PutLE(image, field.at, field.value, field.width);
+  for (size_t i = 0; i < digits.size(); ++i) image[kPeDigitsPosition + 2 * i] = static_cast<uint8_t>(digits[i]);
   return image;  // strings 2..15 are the zero lengths already there
+}
+
+Bytes HandMadeInstaller(const std::vector<THandMember>& members) {
+  std::vector<TMemberEntry> entries;
+  std::vector<ArchiveBytes> streams;
+  for (const THandMember& member : members) {
+    TMemberEntry entry;
+    entry.name = member.name;
+    entry.unpackedSize = member.recorded >= 0 ? member.recorded : static_cast<int32_t>(member.text.size());
+    entries.push_back(entry);
+    streams.push_back(LzhEncode(reinterpret_cast<const uint8_t*>(member.text.data()), member.text.size()));
+  }
+  const ArchiveBytes archive = BuildArchiveImage(entries, streams);
+  Bytes file = MakeNativeStub(100);
+  const std::string digits = "000000100";
+  std::copy(digits.begin(), digits.end(), file.begin() + 33 + 19);
+  file.insert(file.end(), archive.begin(), archive.end());
+  return file;
 }
 
 TRunResult RunTool(int (*command)(const Arguments&), const Arguments& args) {

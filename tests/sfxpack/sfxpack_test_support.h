@@ -1,9 +1,10 @@
-// Helpers for the sfxpack tests: scratch folders, small files, stubs made on the spot and
-// running a subcommand with its output captured.
+// Helpers for the sfxpack tests: scratch folders, small files, stubs and installers made on
+// the spot, and running a subcommand with its output captured.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,10 @@ class ScratchFolder {
 void WriteBytes(const std::string& path, const Bytes& bytes);  // creates parent folders
 void WriteText(const std::string& path, const std::string& text);
 Bytes ReadBytes(const std::string& path);
+std::string ReadText(const std::string& path);
 bool Exists(const std::string& path);
-// File names in a folder (not recursive), sorted.
-std::vector<std::string> FolderEntries(const std::string& folder);
+std::vector<std::string> FolderEntries(const std::string& folder);  // sorted, not recursive
+void PutLE(Bytes& b, size_t at, uint32_t value, int width = 4);
 
 // A stand-in for the native stub: some bytes, the marker block with nine digits, some more.
 Bytes MakeNativeStub(size_t size = 4000);
@@ -37,17 +39,38 @@ Bytes MakeNativeStub(size_t size = 4000);
 // A minimal 32-bit PE image whose resource section holds string table block 1 with
 // `digits` as entry 1 (entry 0 empty), the way the Win32 stub carries its offset.
 Bytes MakePeStub(const std::string& digits = "000047616");
-// Where the digits of MakePeStub's image begin, and where its resource tree does.
-constexpr size_t kPeDigitsPosition = 0x200 + 0x58 + 4;
 constexpr size_t kPeResourceStart = 0x200;
+constexpr size_t kPeDigitsPosition = kPeResourceStart + 0x58 + 4;
+
+// An installer written with the directory writer directly, past the builder's checks: each
+// member holds `text`, recorded as `recorded` bytes unpacked (-1: its true length).
+struct THandMember {
+  std::string name;
+  std::string text = "evil";
+  int32_t recorded = -1;
+};
+Bytes HandMadeInstaller(const std::vector<THandMember>& members);
 
 struct TRunResult {
   int exitCode = -1;
   std::string out;
   std::string err;
 };
-
 TRunResult RunTool(int (*command)(const Arguments&), const Arguments& args);
+
+// A scratch folder holding the native stand-in stub, which Create hands to `create`.
+class PackTest : public testing::Test {
+ protected:
+  PackTest() { WriteBytes(stub_, MakeNativeStub()); }
+  TRunResult Create(const Arguments& args) {
+    Arguments full = {"--stub", stub_};
+    full.insert(full.end(), args.begin(), args.end());
+    return RunTool(RunCreateCommand, full);
+  }
+
+  ScratchFolder scratch_;
+  std::string stub_ = scratch_.Path("stub.bin");
+};
 
 // Pseudo-random bytes that compress a little (text-like runs and noise).
 Bytes SampleData(size_t size, uint32_t seed);

@@ -16,10 +16,6 @@ bool Find(const Bytes& image, TOffsetDigits& found) {
   return FindOffsetDigits(image.data(), image.size(), found, reason);
 }
 
-void Put32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 TEST(StubImage, PeStringResourceFoundAndRewritten) {
   Bytes image = MakePeStub("000047616");
   TOffsetDigits found;
@@ -28,20 +24,15 @@ TEST(StubImage, PeStringResourceFoundAndRewritten) {
   EXPECT_EQ(found.value, 47616u);
   EXPECT_EQ(found.position, kPeDigitsPosition);
   ASSERT_TRUE(WriteOffsetDigits(image, found, 1234));
-  TOffsetDigits again;
-  ASSERT_TRUE(Find(image, again));
-  EXPECT_EQ(again.value, 1234u);
+  ASSERT_TRUE(Find(image, found));
+  EXPECT_EQ(found.value, 1234u);
   EXPECT_EQ(image[kPeDigitsPosition + 2 * 8], '4');
   EXPECT_EQ(image[kPeDigitsPosition + 2 * 8 + 1], 0);
   EXPECT_FALSE(WriteOffsetDigits(image, found, 1000000000));  // ten digits do not fit
-}
 
-TEST(StubImage, PeStringsThatAreNoOffset) {
-  TOffsetDigits found;
   EXPECT_FALSE(Find(MakePeStub("00004761x"), found));
   EXPECT_FALSE(Find(MakePeStub(""), found));
-  // Fewer digits read, but there is no room to write nine.
-  Bytes shortText = MakePeStub("512");
+  Bytes shortText = MakePeStub("512");  // fewer digits read, but no room to write nine
   ASSERT_TRUE(Find(shortText, found));
   EXPECT_EQ(found.value, 512u);
   EXPECT_FALSE(WriteOffsetDigits(shortText, found, 512));
@@ -72,57 +63,31 @@ TEST(StubImage, TruncatedImagesNeverReadPastTheirEnd) {
   const Bytes image = MakePeStub();
   const size_t needed = kPeDigitsPosition + 2 * 9 + 2 * 14;  // the rest of the block
   for (size_t size = 0; size <= image.size(); ++size) {
-    const Bytes prefix(image.begin(), image.begin() + size);
     TOffsetDigits found;
-    std::string reason;
-    const bool ok = FindOffsetDigits(prefix.data(), prefix.size(), found, reason);
-    EXPECT_EQ(ok, size >= needed) << size;
+    EXPECT_EQ(Find(Bytes(image.begin(), image.begin() + size), found), size >= needed) << size;
   }
 }
 
 TEST(StubImage, HostileHeadersAndResourceTrees) {
-  const Bytes good = MakePeStub();
-  const auto fails = [](Bytes image) {
+  const struct { const char* what; size_t at; uint32_t value; int width; } rows[] = {
+      {"e_lfanew far outside", 0x3C, 0xFFFFFFF0, 4},
+      {"section count 0xFFFF", 0x46, 0xFFFF, 2},
+      {"optional header size runs off the end", 0x44 + 16, 0xFFFF, 2},
+      {"PE32+ magic with a PE32 layout", 0x58, 0x20B, 2},
+      {"65535 named and numbered entries", kPeResourceStart + 12, 0xFFFFFFFF, 4},
+      {"type entry points back at the root", kPeResourceStart + 20, 0x80000000u, 4},
+      {"data entry far outside", kPeResourceStart + 0x30 + 20, 0x7FFFFFF0, 4},
+      {"string block RVA in no section", kPeResourceStart + 0x48, 0xFFFFFFF0, 4},
+      {"block larger than the section", kPeResourceStart + 0x48 + 4, 0xFFFFFFFF, 4},
+      {"string length past the block", kPeDigitsPosition - 2, 0xFF, 1},
+      {"UTF-16 character that is no ASCII digit", kPeDigitsPosition + 1, 0x06, 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Bytes b = MakePeStub();
+    PutLE(b, row.at, row.value, row.width);
     TOffsetDigits found;
-    std::string reason;
-    return !FindOffsetDigits(image.data(), image.size(), found, reason);
-  };
-  Bytes b = good;
-  Put32(b, 0x3C, 0xFFFFFFF0);  // e_lfanew far outside
-  EXPECT_TRUE(fails(b));
-  b = good;
-  b[0x46] = 0xFF;  // section count 0x??FF
-  b[0x47] = 0xFF;
-  EXPECT_TRUE(fails(b));
-  b = good;
-  b[0x44 + 16] = 0xFF;  // optional header size runs off the end
-  b[0x44 + 17] = 0xFF;
-  EXPECT_TRUE(fails(b));
-  b = good;
-  b[0x58] = 0x0B;  // PE32+ magic with a PE32 layout: directories are elsewhere
-  b[0x59] = 0x02;
-  EXPECT_TRUE(fails(b));
-  b = good;
-  Put32(b, kPeResourceStart + 12, 0xFFFFFFFF);  // 65535 named and numbered entries
-  EXPECT_TRUE(fails(b));
-  b = good;
-  Put32(b, kPeResourceStart + 20, 0x80000000u);  // the type entry points back at the root
-  EXPECT_TRUE(fails(b));
-  b = good;
-  Put32(b, kPeResourceStart + 0x30 + 20, 0x7FFFFFF0);  // data entry far outside
-  EXPECT_TRUE(fails(b));
-  b = good;
-  Put32(b, kPeResourceStart + 0x48, 0xFFFFFFF0);  // string block RVA in no section
-  EXPECT_TRUE(fails(b));
-  b = good;
-  Put32(b, kPeResourceStart + 0x48 + 4, 0xFFFFFFFF);  // block larger than the section
-  EXPECT_TRUE(fails(b));
-  b = good;
-  b[kPeDigitsPosition - 2] = 0xFF;  // string length past the block
-  EXPECT_TRUE(fails(b));
-  b = good;
-  b[kPeDigitsPosition + 1] = 0x06;  // a UTF-16 character that is no ASCII digit
-  EXPECT_TRUE(fails(b));
+    EXPECT_FALSE(Find(b, found));
+  }
 }
 
 // Random damage anywhere in the headers and the tree: the parser answers, never crashes, and
@@ -138,8 +103,7 @@ TEST(StubImage, RandomDamageIsHarmless) {
       b[at] = random() % 3 == 0 ? static_cast<uint8_t>(random()) : b[at] ^ (1u << (random() % 8));
     }
     TOffsetDigits found;
-    std::string reason;
-    if (FindOffsetDigits(b.data(), b.size(), found, reason)) {
+    if (Find(b, found)) {
       const size_t width = found.carrier == OffsetCarrier::PeStringResource ? 2 : 1;
       ASSERT_LE(found.position + width * found.digitCount, b.size());
     }
@@ -156,14 +120,11 @@ void ExpectStubCarriesItsSize(const std::string& path, OffsetCarrier carrier) {
   EXPECT_EQ(found.value, image.size()) << path;  // the build patched in its own size
 }
 
-TEST(StubImage, RealWin32Stub) {
+TEST(StubImage, RealStubs) {
+  ExpectStubCarriesItsSize(SFXPACK_TEST_NATIVE_STUB, OffsetCarrier::NativeBlock);
   const std::string path = SFXPACK_TEST_WIN32_STUB;
   if (path.empty() || !std::filesystem::exists(path)) GTEST_SKIP() << "no Win32 stub built at " << path;
   ExpectStubCarriesItsSize(path, OffsetCarrier::PeStringResource);
-}
-
-TEST(StubImage, RealNativeStub) {
-  ExpectStubCarriesItsSize(SFXPACK_TEST_NATIVE_STUB, OffsetCarrier::NativeBlock);
 }
 
 }  // namespace
