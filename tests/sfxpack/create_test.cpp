@@ -141,6 +141,7 @@ TEST_F(CreateTest, OutputInsideThePackedFolderIsLeftOutAndOutputRepeats) {
   const Bytes first = ReadBytes(out);
   ASSERT_EQ(Create({"-o", out, scratch_.Path("tree")}).exitCode, 0);
   EXPECT_EQ(ReadBytes(out), first) << "the same tree gives the same bytes";
+  for (const TMember& member : OpenInstaller(out, std::nullopt).members) EXPECT_NE(member.name, "installer");
 }
 
 TEST_F(CreateTest, StubsThatCannotServe) {
