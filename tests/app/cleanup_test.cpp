@@ -1,59 +1,40 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "app/run_sequence.h"
 #include "host/exceptions.h"
 #include "host/files.h"
-#include "host/paths.h"
 #include "host/platform.h"
 
 namespace {
 
-// Files with names of their own in the temporary folder, in the internal "\" form.
-class DeleteListTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    prefix_ = TempDirectory() + "sfx_cleanup_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_";
-  }
-  void TearDown() override {
-    for (const char* name : {"a.txt", "b.txt", "c.txt", "list.lst"}) RemoveFile(prefix_ + name);
-  }
-  std::string Path(const std::string& name) const { return prefix_ + name; }
-  void Write(const std::string& name, const std::string& content) const {
-    std::ofstream(NativePath(Path(name)), std::ios::binary) << content;
-  }
+const std::string kPrefix = TempDirectory() + "sfx_cleanup_";
 
-  std::string prefix_;
-};
-
-TEST_F(DeleteListTest, DeletesEveryListedFileAndTheList) {
-  Write("a.txt", "a");
-  Write("b.txt", "b");
-  Write("c.txt", "c");
-  // The last line has no line break, one line is empty and one names a file that is gone.
-  Write("list.lst", Path("a.txt") + "\r\n\r\n" + Path("missing.txt") + "\r\n" + Path("b.txt") +
-                        "\r\n" + Path("c.txt"));
-  RemoveListedFiles(Path("list.lst"));
-  for (const char* name : {"a.txt", "b.txt", "c.txt", "list.lst"}) {
-    EXPECT_FALSE(FileIsPresent(Path(name))) << name;
-  }
+void Write(const std::string& name, const std::string& content) {
+  std::ofstream(NativePath(kPrefix + name), std::ios::binary) << content;
 }
 
-TEST_F(DeleteListTest, AnEmptyListDeletesOnlyItself) {
+// The last line has no line break, one line is empty and one names a file that is gone; an
+// empty list deletes only itself, a missing one raises "file not found".
+TEST(RemoveListedFiles, DeletesEveryListedFileAndTheList) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) Write(name, name);
+  Write("list.lst", kPrefix + "a.txt\r\n\r\n" + kPrefix + "missing.txt\r\n" + kPrefix +
+                        "b.txt\r\n" + kPrefix + "c.txt");
+  RemoveListedFiles(kPrefix + "list.lst");
+  for (const char* name : {"a.txt", "b.txt", "c.txt", "list.lst"})
+    EXPECT_FALSE(FileIsPresent(kPrefix + name)) << name;
+
   Write("a.txt", "a");
   Write("list.lst", "");
-  RemoveListedFiles(Path("list.lst"));
-  EXPECT_TRUE(FileIsPresent(Path("a.txt")));
-  EXPECT_FALSE(FileIsPresent(Path("list.lst")));
-}
+  RemoveListedFiles(kPrefix + "list.lst");
+  EXPECT_TRUE(FileIsPresent(kPrefix + "a.txt"));
+  EXPECT_FALSE(FileIsPresent(kPrefix + "list.lst"));
+  RemoveFile(kPrefix + "a.txt");
 
-TEST_F(DeleteListTest, AMissingListRaisesFileNotFound) {
   try {
-    RemoveListedFiles(Path("list.lst"));
+    RemoveListedFiles(kPrefix + "list.lst");
     FAIL() << "no failure raised";
   } catch (const EInOutError& failure) {
     EXPECT_EQ(failure.Code(), 2);

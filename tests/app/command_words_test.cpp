@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -10,30 +11,25 @@
 
 namespace {
 
-using Words = std::vector<std::string>;
-
-TEST(SplitCommandWords, SplitsAtBlanksAndTabsAndKeepsQuotedBlanks) {
-  EXPECT_EQ(SplitCommandWords("  a\tb   c "), (Words{"a", "b", "c"}));
-  EXPECT_EQ(SplitCommandWords("\"\\tmp\\Anna Maria\\setup\" /q"),
-            (Words{"\\tmp\\Anna Maria\\setup", "/q"}));
-  EXPECT_EQ(SplitCommandWords("x'a b'y \"\" ''"), (Words{"xa by", "", ""}));
-  EXPECT_EQ(SplitCommandWords(""), Words{});
-}
-
-TEST(SplitCommandWords, KeepsPathBackslashesAndExpandsNothing) {
-  EXPECT_EQ(SplitCommandWords("\\tmp\\a\\ b $HOME *.txt ~"),
-            (Words{"\\tmp\\a\\", "b", "$HOME", "*.txt", "~"}));
-  EXPECT_EQ(SplitCommandWords("\"say \\\"hi\\\"\" 'it\\'s"), (Words{"say \"hi\"", "it\\s"}));
+// Blanks and tabs split, quotes keep blanks, "\" stays as a path character and nothing is
+// expanded.
+TEST(SplitCommandWords, SplitsLikeAShellWithoutExpanding) {
+  using Words = std::vector<std::string>;
+  const struct { const char* command; Words words; } kRows[] = {
+      {"  a\tb   c ", {"a", "b", "c"}}, {"", {}},
+      {"\"\\tmp\\Anna Maria\\setup\" /q", {"\\tmp\\Anna Maria\\setup", "/q"}},
+      {"x'a b'y \"\" ''", {"xa by", "", ""}},
+      {"\\tmp\\a\\ b $HOME *.txt ~", {"\\tmp\\a\\", "b", "$HOME", "*.txt", "~"}},
+      {"\"say \\\"hi\\\"\" 'it\\'s", {"say \"hi\"", "it\\s"}}};
+  for (const auto& row : kRows) EXPECT_EQ(SplitCommandWords(row.command), row.words) << row.command;
 }
 
 TEST(LaunchCommand, WaitsForTheProgramAndPassesItsWordsUnexpanded) {
   const std::string out = TempDirectory() + "sfx_launch_test.txt";
-  const std::string command = "\\bin\\sh -c 'sleep 0.2; printf \"%s|\" \"$@\" > \"$0\"' " +
-                              out + " \"a b\" '$HOME'";
-  ASSERT_TRUE(LaunchCommand(command, false, true));
-  std::ifstream in(NativePath(out));
+  ASSERT_TRUE(LaunchCommand("\\bin\\sh -c 'sleep 0.2; printf \"%s|\" \"$@\" > \"$0\"' " + out +
+                                " \"a b\" '$HOME'", false, true));
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(NativePath(out)).rdbuf();
   EXPECT_EQ(text.str(), "a b|$HOME|");
   std::remove(NativePath(out).c_str());
 }

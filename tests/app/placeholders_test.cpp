@@ -7,34 +7,20 @@
 
 namespace {
 
-TEST(ExpandPlaceholders, MatchesWithoutRegardToCaseAndKeepsTheSurroundingText) {
-  EXPECT_EQ(ExpandPlaceholders("<td>setup.ini"), TempDirectory() + "setup.ini");
-  EXPECT_EQ(ExpandPlaceholders("Run <Td>Setup.EXE /Q"), "Run " + TempDirectory() + "Setup.EXE /Q");
-}
-
-TEST(ExpandPlaceholders, ReplacesOnlyTheFirstOccurrenceOfEachTag) {
-  EXPECT_EQ(ExpandPlaceholders("a<TD>b<TD>c"), "a" + TempDirectory() + "b<TD>c");
-  EXPECT_EQ(ExpandPlaceholders("<AD>x <TD>y <AD>z"),
-            DirectoryOf(ModuleFileName()) + "x " + TempDirectory() + "y <AD>z");
-}
-
-TEST(ExpandPlaceholders, LeavesTextWithoutTagsUnchanged) {
-  EXPECT_EQ(ExpandPlaceholders(""), "");
-  EXPECT_EQ(ExpandPlaceholders("C:\\TEMP\\SETUP.EXE <T D> <TD <XD>"),
-            "C:\\TEMP\\SETUP.EXE <T D> <TD <XD>");
-}
-
-TEST(ExpandPlaceholders, SystemFoldersEndInABackslashOrAreEmpty) {
-  // Empty on a system without them (the native build), never a lone "\".
-  EXPECT_EQ(ExpandPlaceholders("<WD>"), WithBackslash(WindowsDirectory()));
-  EXPECT_EQ(ExpandPlaceholders("<sd>"), WithBackslash(SystemDirectory()));
+// Tags match in any letter case, only the first of each kind is replaced, and the folders
+// end in "\" or are empty (a system without them, the native build), never a lone "\".
+TEST(ExpandPlaceholders, ReplacesTheFirstOfEachTag) {
+  const std::string td = TempDirectory(), ad = DirectoryOf(ModuleFileName());
+  const struct { std::string text, expanded; } kRows[] = {
+      {"<td>setup.ini", td + "setup.ini"}, {"Run <Td>Setup.EXE /Q", "Run " + td + "Setup.EXE /Q"},
+      {"a<TD>b<TD>c", "a" + td + "b<TD>c"}, {"<AD>x <TD>y <AD>z", ad + "x " + td + "y <AD>z"},
+      {"", ""}, {"C:\\TEMP\\SETUP.EXE <T D> <TD <XD>", "C:\\TEMP\\SETUP.EXE <T D> <TD <XD>"},
+      {"<WD>", WithBackslash(WindowsDirectory())}, {"<sd>", WithBackslash(SystemDirectory())},
+      {"<TD>$d$e$l$.lst", td + "$d$e$l$.lst"}};
+  for (const auto& row : kRows) EXPECT_EQ(ExpandPlaceholders(row.text), row.expanded) << row.text;
   EXPECT_NE(ExpandPlaceholders("<WD>"), "\\");
-  EXPECT_EQ(ExpandPlaceholders("<AD>").back(), '\\');
-  EXPECT_EQ(ExpandPlaceholders("<TD>").back(), '\\');
-}
-
-TEST(ExpandPlaceholders, FormsTheDeleteListPath) {
-  EXPECT_EQ(ExpandPlaceholders("<TD>$d$e$l$.lst"), TempDirectory() + "$d$e$l$.lst");
+  EXPECT_EQ(ad.back(), '\\');
+  EXPECT_EQ(td.back(), '\\');
 }
 
 }  // namespace

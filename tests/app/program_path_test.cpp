@@ -6,56 +6,27 @@
 
 namespace {
 
-const std::string kFolder = "C:\\Users\\Anna Maria\\AppData\\Local\\Temp\\";
-
-FilePresence Files(std::set<std::string> names) {
-  return [names](const std::string& path) { return names.count(path) > 0; };
-}
-
-TEST(QuoteProgramPath, QuotesTheProgramInAFolderWithBlanks) {
-  const auto files = Files({kFolder + "setup.exe", "C:\\Users\\Anna.exe"});
-  EXPECT_EQ(QuoteProgramPath(kFolder + "setup.exe", kFolder, files),
-            "\"" + kFolder + "setup.exe\"");
-}
-
-TEST(QuoteProgramPath, KeepsTheArgumentsOfTheExecutableValueOutsideTheQuotes) {
-  const auto files = Files({kFolder + "setup.exe"});
-  EXPECT_EQ(QuoteProgramPath(kFolder + "setup.exe /q", kFolder, files),
-            "\"" + kFolder + "setup.exe\" /q");
-  EXPECT_EQ(QuoteProgramPath(kFolder + "setup.exe /q -x \"a b\"", kFolder, files),
-            "\"" + kFolder + "setup.exe\" /q -x \"a b\"");
-}
-
-TEST(QuoteProgramPath, FindsAProgramWhoseNameHoldsBlanksAsWindowsWould) {
-  const auto files = Files({kFolder + "my setup.exe"});
-  EXPECT_EQ(QuoteProgramPath(kFolder + "my setup.exe /q", kFolder, files),
-            "\"" + kFolder + "my setup.exe\" /q");
-  // Shortest first, as Windows tries them: "my.exe" wins over "my setup.exe".
-  const auto both = Files({kFolder + "my setup.exe", kFolder + "my.exe"});
-  EXPECT_EQ(QuoteProgramPath(kFolder + "my setup.exe", kFolder, both),
-            "\"" + kFolder + "my\" setup.exe");
-}
-
-TEST(QuoteProgramPath, AcceptsAProgramNameWithoutItsExeExtension) {
-  const auto files = Files({kFolder + "install tool.exe"});
-  EXPECT_EQ(QuoteProgramPath(kFolder + "install tool -v", kFolder, files),
-            "\"" + kFolder + "install tool\" -v");
-}
-
-TEST(QuoteProgramPath, TakesTheFirstWordWhenNoCandidateExists) {
-  EXPECT_EQ(QuoteProgramPath(kFolder + "setup.exe /q", kFolder, Files({})),
-            "\"" + kFolder + "setup.exe\" /q");
-}
-
-TEST(QuoteProgramPath, TakesAQuotedExecutableValueAsItStands) {
-  EXPECT_EQ(QuoteProgramPath(kFolder + "\"my setup.exe\" /q", kFolder, Files({})),
-            "\"" + kFolder + "my setup.exe\" /q");
-}
-
-TEST(QuoteProgramPath, LeavesOtherCommandsAlone) {
-  EXPECT_EQ(QuoteProgramPath("D:\\x.exe", kFolder, Files({})), "D:\\x.exe");
-  EXPECT_EQ(QuoteProgramPath(kFolder, kFolder, Files({})), kFolder);
-  EXPECT_EQ(QuoteProgramPath("x.exe", "", Files({})), "x.exe");
+// The program in the temporary folder (which holds blanks) is quoted, as Windows would find
+// it: shortest candidate first, ".exe" optional, the first word when none exists, a quoted
+// value as it stands; other commands stay as they are.
+TEST(QuoteProgramPath, QuotesTheProgramAsWindowsWouldFindIt) {
+  const std::string d = "C:\\Users\\Anna Maria\\AppData\\Local\\Temp\\";
+  const struct { std::string command; std::set<std::string> files; std::string quoted; } kRows[] = {
+      {d + "setup.exe", {d + "setup.exe", "C:\\Users\\Anna.exe"}, "\"" + d + "setup.exe\""},
+      {d + "setup.exe /q", {d + "setup.exe"}, "\"" + d + "setup.exe\" /q"},
+      {d + "setup.exe /q -x \"a b\"", {d + "setup.exe"}, "\"" + d + "setup.exe\" /q -x \"a b\""},
+      {d + "my setup.exe /q", {d + "my setup.exe"}, "\"" + d + "my setup.exe\" /q"},
+      {d + "my setup.exe", {d + "my setup.exe", d + "my.exe"}, "\"" + d + "my\" setup.exe"},
+      {d + "install tool -v", {d + "install tool.exe"}, "\"" + d + "install tool\" -v"},
+      {d + "setup.exe /q", {}, "\"" + d + "setup.exe\" /q"},
+      {d + "\"my setup.exe\" /q", {}, "\"" + d + "my setup.exe\" /q"},
+      {"D:\\x.exe", {}, "D:\\x.exe"}, {d, {}, d}};
+  for (const auto& row : kRows) {
+    const auto files = row.files;
+    const FilePresence present = [files](const std::string& path) { return files.count(path) > 0; };
+    EXPECT_EQ(QuoteProgramPath(row.command, d, present), row.quoted) << row.command;
+  }
+  EXPECT_EQ(QuoteProgramPath("x.exe", "", [](const std::string&) { return false; }), "x.exe");
 }
 
 }  // namespace

@@ -11,14 +11,14 @@ class FileServices : public testing::Test {
   ScratchFolder folder_;
 };
 
-TEST_F(FileServices, CreateWriteSeekRead) {
+TEST_F(FileServices, CreateWriteSeekReadAndTruncate) {
   const std::string path = folder_.File("data.bin");
   const FileHandle handle = CreateEmptyFile(path);
   ASSERT_NE(handle, kInvalidHandle);
+  char buffer[16] = {};
   EXPECT_EQ(WriteFileBytes(handle, "0123456789", 10), 10);
   EXPECT_EQ(SeekFile(handle, 0, 1), 10);
   EXPECT_EQ(SeekFile(handle, 3, 0), 3);
-  char buffer[16] = {};
   EXPECT_EQ(ReadFileBytes(handle, buffer, 4), 4);
   EXPECT_EQ(std::string(buffer, 4), "3456");
   EXPECT_EQ(SeekFile(handle, -1, 1), 6);
@@ -27,50 +27,19 @@ TEST_F(FileServices, CreateWriteSeekRead) {
   EXPECT_EQ(ReadFileBytes(handle, buffer, 16), 0);
   EXPECT_EQ(SeekFile(handle, -2, 2), 8);
   CloseFileHandle(handle);
-
-  // CreateEmptyFile truncates what is there.
   CloseFileHandle(CreateEmptyFile(path));
   EXPECT_EQ(ReadWholeFile(path), "");
 }
 
-TEST_F(FileServices, OpenExistingNeverCreates) {
+TEST_F(FileServices, MissingFilesAndTheInvalidHandleFailQuietly) {
   const std::string path = folder_.File("missing.txt");
   EXPECT_EQ(OpenExistingFile(path, kModeReadShared), kInvalidHandle);
   EXPECT_EQ(CurrentFileSystem().LastError(), kErrorFileNotFound);
-  EXPECT_EQ(OpenExistingFile(path, kModeWriteShared), kInvalidHandle);
+  EXPECT_EQ(OpenExistingFile(path, kModeWriteShared), kInvalidHandle);  // never creates
   EXPECT_EQ(OpenExistingFile(folder_.File("none\\missing.txt"), kModeReadShared), kInvalidHandle);
   EXPECT_EQ(CurrentFileSystem().LastError(), kErrorPathNotFound);
   EXPECT_FALSE(FileIsPresent(path));
   EXPECT_EQ(OpenExistingFile(folder_.Path(), kModeReadShared), kInvalidHandle);
-}
-
-TEST_F(FileServices, OpenModesGiveTheirAccess) {
-  const std::string path = folder_.File("modes.txt");
-  WriteWholeFile(path, "abc");
-  const FileHandle reader = OpenExistingFile(path, kModeReadShared);
-  ASSERT_NE(reader, kInvalidHandle);
-  EXPECT_EQ(WriteFileBytes(reader, "x", 1), -1);
-  CloseFileHandle(reader);
-
-  const FileHandle writer = OpenExistingFile(path, kModeWriteShared);
-  ASSERT_NE(writer, kInvalidHandle);
-  EXPECT_EQ(WriteFileBytes(writer, "X", 1), 1);
-  char byte;
-  EXPECT_EQ(ReadFileBytes(writer, &byte, 1), -1);
-  CloseFileHandle(writer);
-  EXPECT_EQ(ReadWholeFile(path), "Xbc");
-
-  const FileHandle both = OpenExistingFile(path, 2 | 4 << 4);
-  ASSERT_NE(both, kInvalidHandle);
-  EXPECT_EQ(ReadFileBytes(both, &byte, 1), 1);
-  EXPECT_EQ(WriteFileBytes(both, "Y", 1), 1);
-  CloseFileHandle(both);
-  EXPECT_EQ(ReadWholeFile(path), "XYc");
-
-  EXPECT_EQ(OpenExistingFile(path, 3), kInvalidHandle);
-}
-
-TEST_F(FileServices, TheInvalidHandleFailsQuietly) {
   char buffer[4];
   EXPECT_EQ(ReadFileBytes(kInvalidHandle, buffer, 4), -1);
   EXPECT_EQ(WriteFileBytes(kInvalidHandle, buffer, 4), -1);
@@ -79,16 +48,34 @@ TEST_F(FileServices, TheInvalidHandleFailsQuietly) {
   EXPECT_NE(SetFileStamp(kInvalidHandle, 0x1F5C6000), 0);
 }
 
+TEST_F(FileServices, OpenModesGiveTheirAccess) {
+  const std::string path = folder_.File("modes.txt");
+  WriteWholeFile(path, "abc");
+  char byte;
+  const FileHandle reader = OpenExistingFile(path, kModeReadShared);
+  ASSERT_NE(reader, kInvalidHandle);
+  EXPECT_EQ(WriteFileBytes(reader, "x", 1), -1);
+  CloseFileHandle(reader);
+  const FileHandle writer = OpenExistingFile(path, kModeWriteShared);
+  EXPECT_EQ(WriteFileBytes(writer, "X", 1), 1);
+  EXPECT_EQ(ReadFileBytes(writer, &byte, 1), -1);
+  CloseFileHandle(writer);
+  const FileHandle both = OpenExistingFile(path, 2 | 4 << 4);
+  EXPECT_EQ(ReadFileBytes(both, &byte, 1), 1);
+  EXPECT_EQ(WriteFileBytes(both, "Y", 1), 1);
+  CloseFileHandle(both);
+  EXPECT_EQ(ReadWholeFile(path), "XYc");
+  EXPECT_EQ(OpenExistingFile(path, 3), kInvalidHandle);
+}
+
 TEST_F(FileServices, DirectoriesAndRemoval) {
   const std::string directory = folder_.File("sub");
   EXPECT_TRUE(MakeDirectory(directory));
   EXPECT_FALSE(MakeDirectory(directory));
   EXPECT_FALSE(MakeDirectory(folder_.File("no\\such\\parent")));
   EXPECT_TRUE(IsDirectory(directory));
-  EXPECT_TRUE(IsDirectory(folder_.Path()));
   EXPECT_FALSE(FileIsPresent(directory));
   EXPECT_FALSE(RemoveFile(directory));
-
   const std::string file = directory + "\\inner.txt";
   WriteWholeFile(file, "x");
   EXPECT_FALSE(IsDirectory(file));
@@ -97,45 +84,30 @@ TEST_F(FileServices, DirectoriesAndRemoval) {
   EXPECT_TRUE(RemoveFile(file));
   EXPECT_FALSE(RemoveFile(file));
   EXPECT_FALSE(FileIsPresent(file));
+  WriteWholeFile(file, "x");  // a file is present only with a time a stamp can hold
+  ASSERT_TRUE(SetLastWriteLocalTime(file, 1979, 6, 15, 12, 0, 0));
+  EXPECT_FALSE(FileIsPresent(file));
+  ASSERT_TRUE(SetLastWriteLocalTime(file, 1980, 1, 2, 0, 0, 0));
+  EXPECT_TRUE(FileIsPresent(file));
 }
 
-TEST_F(FileServices, FileIsPresentNeedsADosTime) {
-  const std::string path = folder_.File("old.txt");
-  WriteWholeFile(path, "x");
-  ASSERT_TRUE(SetLastWriteLocalTime(path, 1979, 6, 15, 12, 0, 0));
-  EXPECT_FALSE(FileIsPresent(path));
-  ASSERT_TRUE(SetLastWriteLocalTime(path, 1980, 1, 2, 0, 0, 0));
-  EXPECT_TRUE(FileIsPresent(path));
-}
-
-TEST_F(FileServices, SetFileStampSetsLocalLastWriteTime) {
+// The stamp is local time; one without a valid date or time is refused and changes nothing.
+TEST_F(FileServices, SetFileStamp) {
   const std::string path = folder_.File("stamped.txt");
-  const FileHandle handle = CreateEmptyFile(path);
-  ASSERT_NE(handle, kInvalidHandle);
-  EXPECT_EQ(WriteFileBytes(handle, "x", 1), 1);
-  EXPECT_EQ(SetFileStamp(handle, 0x1F5C6000), 0);  // 1995-10-28 12:00:00
-  CloseFileHandle(handle);
-  EXPECT_EQ(LastWriteDosStamp(path), 0x1F5C6000u);
-
-  const FileHandle writer = OpenExistingFile(path, kModeWriteShared);
-  ASSERT_NE(writer, kInvalidHandle);
-  EXPECT_EQ(SetFileStamp(writer, 0x00210000), 0);  // 1980-01-01 00:00:00
-  CloseFileHandle(writer);
-  EXPECT_EQ(LastWriteDosStamp(path), 0x00210000u);
-}
-
-TEST_F(FileServices, SetFileStampRefusesNoDateAndLeavesTheTime) {
-  const std::string path = folder_.File("nodate.txt");
   WriteWholeFile(path, "x");
-  ASSERT_TRUE(SetLastWriteLocalTime(path, 2001, 2, 3, 4, 5, 6));
-  const uint32_t before = LastWriteDosStamp(path);
   const FileHandle handle = OpenExistingFile(path, kModeWriteShared);
   ASSERT_NE(handle, kInvalidHandle);
+  EXPECT_EQ(SetFileStamp(handle, 0x1F5C6000), 0);  // 1995-10-28 12:00:00
+  EXPECT_EQ(SetFileStamp(handle, 0x00210000), 0);  // 1980-01-01 00:00:00
   EXPECT_NE(SetFileStamp(handle, 0), 0);
   EXPECT_NE(SetFileStamp(handle, 0x1F800000), 0);  // month 12 + 1: 1995-13-00
   EXPECT_NE(SetFileStamp(handle, 0x1F5C0000 | 24u << 11), 0);  // 24:00
   CloseFileHandle(handle);
-  EXPECT_EQ(LastWriteDosStamp(path), before);
+  EXPECT_EQ(LastWriteDosStamp(path), 0x00210000u);
+  const FileHandle created = CreateEmptyFile(path);
+  EXPECT_EQ(SetFileStamp(created, 0x1F5C6000), 0);
+  CloseFileHandle(created);
+  EXPECT_EQ(LastWriteDosStamp(path), 0x1F5C6000u);
 }
 
 TEST_F(FileServices, SetAttributesReadOnlyAndBack) {

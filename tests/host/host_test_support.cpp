@@ -10,14 +10,10 @@
 namespace {
 
 // The conversions depend on the start-up floating-point mode, as in the program.
-class HostServicesEnvironment : public testing::Environment {
- public:
+struct HostServicesEnvironment : testing::Environment {
   void SetUp() override { InitHostServices(); }
 };
-
-const testing::Environment* const gEnvironment =
-    testing::AddGlobalTestEnvironment(new HostServicesEnvironment);
-
+const auto* const gEnvironment = testing::AddGlobalTestEnvironment(new HostServicesEnvironment);
 int gFolderCount = 0;
 
 }  // namespace
@@ -47,8 +43,8 @@ std::string ReadWholeFile(const std::string& path) {
   if (handle == kInvalidHandle) return "<missing>";
   std::string bytes;
   char buffer[1000];
-  int32_t count;
-  while ((count = ReadFileBytes(handle, buffer, sizeof buffer)) > 0) bytes.append(buffer, count);
+  for (int32_t count; (count = ReadFileBytes(handle, buffer, sizeof buffer)) > 0;)
+    bytes.append(buffer, count);
   CloseFileHandle(handle);
   return bytes;
 }

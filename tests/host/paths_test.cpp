@@ -4,43 +4,24 @@
 
 namespace {
 
-TEST(Paths, DirectoryOfEndsAtLastBackslashOrColon) {
-  EXPECT_EQ(DirectoryOf("C:\\WINDOWS"), "C:\\");
-  EXPECT_EQ(DirectoryOf("C:"), "C:");
-  EXPECT_EQ(DirectoryOf("C:FILE.TXT"), "C:");
-  EXPECT_EQ(DirectoryOf("A\\B\\C.TXT"), "A\\B\\");
-  EXPECT_EQ(DirectoryOf("NAME.TXT"), "");
-  EXPECT_EQ(DirectoryOf("usr/share/file"), "");
-  EXPECT_EQ(DirectoryOf(""), "");
-}
-
-TEST(Paths, FileNameOfIsTheRestCutTo255) {
-  EXPECT_EQ(FileNameOf("C:\\TEMP\\"), "");
-  EXPECT_EQ(FileNameOf("C:\\TEMP\\SETUP.EXE"), "SETUP.EXE");
-  EXPECT_EQ(FileNameOf("C:SETUP.EXE"), "SETUP.EXE");
-  EXPECT_EQ(FileNameOf("dir/name"), "dir/name");
-  const std::string longName(300, 'n');
-  EXPECT_EQ(FileNameOf("C:\\" + longName), longName.substr(0, 255));
-}
-
-TEST(Paths, ExtensionOfStopsAtTheFirstDotSeparatorOrColonFromTheEnd) {
-  EXPECT_EQ(ExtensionOf("C:\\DIR.X\\FILE"), "");
-  EXPECT_EQ(ExtensionOf("A.TAR.GZ"), ".GZ");
-  EXPECT_EQ(ExtensionOf("C:.INI"), ".INI");
-  EXPECT_EQ(ExtensionOf("X:Y"), "");
-  EXPECT_EQ(ExtensionOf("FILE."), ".");
-  EXPECT_EQ(ExtensionOf("NOEXT"), "");
-  EXPECT_EQ(ExtensionOf("a/b.c/d"), ".c/d");
-  const std::string longExtension = "." + std::string(300, 'e');
-  EXPECT_EQ(ExtensionOf("F" + longExtension), longExtension.substr(0, 255));
-}
-
-TEST(Paths, WithBackslashAddsOneWhereMissing) {
-  EXPECT_EQ(WithBackslash(""), "");
-  EXPECT_EQ(WithBackslash("C:"), "C:\\");
-  EXPECT_EQ(WithBackslash("C:\\TEMP"), "C:\\TEMP\\");
-  EXPECT_EQ(WithBackslash("C:\\TEMP\\"), "C:\\TEMP\\");
-  EXPECT_EQ(WithBackslash("dir/"), "dir/\\");
+// Only "\" and ":" separate; "/" is an ordinary character. Names are cut to 255.
+TEST(Paths, SplitAndJoin) {
+  using Split = std::string (*)(const std::string&);
+  const std::string n300(300, 'n'), e300 = "." + std::string(300, 'e');
+  const struct { Split split; std::string path, part; } kRows[] = {
+      {DirectoryOf, "C:\\WINDOWS", "C:\\"}, {DirectoryOf, "C:", "C:"},
+      {DirectoryOf, "C:FILE.TXT", "C:"}, {DirectoryOf, "A\\B\\C.TXT", "A\\B\\"},
+      {DirectoryOf, "NAME.TXT", ""}, {DirectoryOf, "usr/share/file", ""}, {DirectoryOf, "", ""},
+      {FileNameOf, "C:\\TEMP\\", ""}, {FileNameOf, "C:\\TEMP\\SETUP.EXE", "SETUP.EXE"},
+      {FileNameOf, "C:SETUP.EXE", "SETUP.EXE"}, {FileNameOf, "dir/name", "dir/name"},
+      {FileNameOf, "C:\\" + n300, n300.substr(0, 255)},
+      {ExtensionOf, "C:\\DIR.X\\FILE", ""}, {ExtensionOf, "A.TAR.GZ", ".GZ"},
+      {ExtensionOf, "C:.INI", ".INI"}, {ExtensionOf, "X:Y", ""}, {ExtensionOf, "FILE.", "."},
+      {ExtensionOf, "NOEXT", ""}, {ExtensionOf, "a/b.c/d", ".c/d"},
+      {ExtensionOf, "F" + e300, e300.substr(0, 255)},
+      {WithBackslash, "", ""}, {WithBackslash, "C:", "C:\\"}, {WithBackslash, "C:\\TEMP", "C:\\TEMP\\"},
+      {WithBackslash, "C:\\TEMP\\", "C:\\TEMP\\"}, {WithBackslash, "dir/", "dir/\\"}};
+  for (const auto& row : kRows) EXPECT_EQ(row.split(row.path), row.part) << row.path;
 }
 
 }  // namespace

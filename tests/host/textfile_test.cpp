@@ -8,49 +8,46 @@
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
+// The code of the EInOutError that action raises, or 0.
+template <typename Action>
+int RaisedCode(Action action) {
+  try {
+    action();
+  } catch (const EInOutError& failure) {
+    return failure.Code();
+  }
+  return 0;
+}
+
 class TextFiles : public testing::Test {
  protected:
   // The lines of a file holding bytes, read with the loop the delete list uses.
-  std::vector<std::string> LinesOf(const std::string& bytes) {
+  Lines LinesOf(const std::string& bytes) {
     const std::string path = folder_.File("lines.txt");
     WriteWholeFile(path, bytes);
     TextFile file;
     file.Open(path);
-    std::vector<std::string> lines;
+    Lines lines;
     while (!file.AtEnd()) lines.push_back(file.ReadLine());
     file.Close();
     return lines;
   }
-
   ScratchFolder folder_;
 };
 
-using Lines = std::vector<std::string>;
-
-TEST_F(TextFiles, LineBreaksAreCarriageReturnLineFeed) {
-  EXPECT_EQ(LinesOf("A\r\nB"), (Lines{"A", "B"}));
-  EXPECT_EQ(LinesOf("A\r\nB\r\n"), (Lines{"A", "B"}));
-  EXPECT_EQ(LinesOf("A\nB"), (Lines{"A\nB"}));
-  EXPECT_EQ(LinesOf(""), Lines{});
-  EXPECT_EQ(LinesOf("\r\n\r\n"), (Lines{"", ""}));
-  EXPECT_EQ(LinesOf("A\rB\r\r\nC"), (Lines{"A", "B", "", "C"}));
-  EXPECT_EQ(LinesOf("A\r\n\nB"), (Lines{"A", "\nB"}));
-}
-
-TEST_F(TextFiles, CtrlZEndsTheText) {
-  EXPECT_EQ(LinesOf("A\r\nB\x1A" "C\r\nD\r\n"), (Lines{"A", "B"}));
-  EXPECT_EQ(LinesOf("\x1A" "A"), Lines{});
-  EXPECT_EQ(LinesOf("A\r\x1A\n"), (Lines{"A"}));
-}
-
-TEST_F(TextFiles, LinesCrossTheTransferBuffer) {
-  const std::string longLine(1000, 'L');
-  EXPECT_EQ(LinesOf(longLine + "\r\nx"), (Lines{longLine, "x"}));
-  // The CR is the buffer's last byte and its LF opens the next fill.
-  const std::string line127(127, 'a');
-  EXPECT_EQ(LinesOf(line127 + "\r\nb\r\n"), (Lines{line127, "b"}));
-  const std::string line126(126, 'a');
-  EXPECT_EQ(LinesOf(line126 + "\r\nb\r\n"), (Lines{line126, "b"}));
+// Lines end in CR LF; a lone CR ends one too, a lone LF does not; Ctrl+Z ends the text; a
+// line may cross the 128-byte transfer buffer, also between its CR and LF.
+TEST_F(TextFiles, ReadsLines) {
+  const std::string longLine(1000, 'L'), line127(127, 'a'), line126(126, 'a');
+  const struct { std::string bytes; Lines lines; } kRows[] = {
+      {"A\r\nB", {"A", "B"}}, {"A\r\nB\r\n", {"A", "B"}}, {"A\nB", {"A\nB"}}, {"", {}},
+      {"\r\n\r\n", {"", ""}}, {"A\rB\r\r\nC", {"A", "B", "", "C"}}, {"A\r\n\nB", {"A", "\nB"}},
+      {"A\r\nB\x1A" "C\r\nD\r\n", {"A", "B"}}, {"\x1A" "A", {}}, {"A\r\x1A\n", {"A"}},
+      {longLine + "\r\nx", {longLine, "x"}}, {line127 + "\r\nb\r\n", {line127, "b"}},
+      {line126 + "\r\nb\r\n", {line126, "b"}}};
+  for (const auto& row : kRows) EXPECT_EQ(LinesOf(row.bytes), row.lines) << row.bytes.substr(0, 20);
 }
 
 TEST_F(TextFiles, WrittenLinesEndInCarriageReturnLineFeed) {
@@ -58,23 +55,19 @@ TEST_F(TextFiles, WrittenLinesEndInCarriageReturnLineFeed) {
   Lines lines = {"first", "", std::string(300, 'w'), "C:\\TEMP\\SETUP.EXE"};
   for (int i = 0; i < 50; ++i) lines.push_back("line " + std::to_string(i));
   std::string expected;
-  {
-    TextFile file;
-    file.Create(path);
-    for (const std::string& line : lines) {
-      file.WriteLine(line);
-      expected += line + "\r\n";
-    }
-    file.Close();
+  TextFile file;
+  file.Create(path);
+  for (const std::string& line : lines) {
+    file.WriteLine(line);
+    expected += line + "\r\n";
   }
+  file.Close();
   EXPECT_EQ(ReadWholeFile(path), expected);
   EXPECT_EQ(LinesOf(expected), lines);
 }
 
 TEST_F(TextFiles, NamesAreCutTo259Characters) {
-  const std::string name259 =
-      folder_.Path() + std::string(259 - folder_.Path().size(), 'n');
-  ASSERT_EQ(name259.size(), 259u);
+  const std::string name259 = folder_.Path() + std::string(259 - folder_.Path().size(), 'n');
   TextFile file;
   file.Create(name259 + "IGNORED");
   file.WriteLine("cut");
@@ -85,7 +78,7 @@ TEST_F(TextFiles, NamesAreCutTo259Characters) {
   file.Close();
 }
 
-TEST_F(TextFiles, OpeningAMissingFileRaisesFileNotFound) {
+TEST_F(TextFiles, MissingFileAndMisuseRaiseTheirCodes) {
   TextFile file;
   try {
     file.Open(folder_.File("missing.lst"));
@@ -95,25 +88,11 @@ TEST_F(TextFiles, OpeningAMissingFileRaisesFileNotFound) {
     EXPECT_EQ(failure.Message(), "Datei nicht gefunden");
   }
   EXPECT_THROW(file.ReadLine(), EInOutError);
-}
-
-TEST_F(TextFiles, MisuseRaisesRuntimeCodes) {
-  TextFile file;
   EXPECT_THROW(file.Close(), EInOutError);
   file.Create(folder_.File("misuse.txt"));
-  try {
-    file.ReadLine();
-    FAIL();
-  } catch (const EInOutError& failure) {
-    EXPECT_EQ(failure.Message(), "I/O-Fehler 104");
-  }
+  EXPECT_EQ(RaisedCode([&] { file.ReadLine(); }), 104);
   file.Close();
-  try {
-    file.WriteLine("x");
-    FAIL();
-  } catch (const EInOutError& failure) {
-    EXPECT_EQ(failure.Message(), "I/O-Fehler 105");
-  }
+  EXPECT_EQ(RaisedCode([&] { file.WriteLine("x"); }), 105);
 }
 
 // Passes everything to the real disk but fails the chosen operation with the chosen code.
@@ -124,106 +103,82 @@ class FailingFileSystem : public FileSystem {
   int code = kErrorAccessDenied;
 
   FileHandle OpenExisting(const std::string& path, int mode) override {
-    if (fault == Fault::Open) return Refuse();
-    return Real().OpenExisting(path, mode);
+    return fault == Fault::Open ? Refuse() : R().OpenExisting(path, mode);
   }
-  FileHandle CreateEmpty(const std::string& path) override { return Real().CreateEmpty(path); }
+  FileHandle CreateEmpty(const std::string& path) override { return R().CreateEmpty(path); }
   FileHandle CreateForText(const std::string& path) override {
-    if (fault == Fault::Create) return Refuse();
-    return Real().CreateForText(path);
+    return fault == Fault::Create ? Refuse() : R().CreateForText(path);
   }
   int32_t Read(FileHandle handle, void* buffer, int32_t count) override {
-    if (fault == Fault::Read) return Refuse();
-    return Real().Read(handle, buffer, count);
+    return fault == Fault::Read ? Refuse() : R().Read(handle, buffer, count);
   }
   int32_t Write(FileHandle handle, const void* buffer, int32_t count) override {
     if (fault == Fault::Write) return Refuse();
-    if (fault == Fault::ShortWrite) return Real().Write(handle, buffer, count / 2);
-    return Real().Write(handle, buffer, count);
+    return R().Write(handle, buffer, fault == Fault::ShortWrite ? count / 2 : count);
   }
   int32_t Seek(FileHandle handle, int32_t offset, int origin) override {
-    return Real().Seek(handle, offset, origin);
+    return R().Seek(handle, offset, origin);
   }
   bool Close(FileHandle handle) override {
-    const bool closed = Real().Close(handle);
-    if (fault == Fault::Close) return Refuse(), false;
-    return closed;
+    const bool closed = R().Close(handle);
+    return fault == Fault::Close ? (Refuse(), false) : closed;
   }
-  bool IsPresent(const std::string& path) override { return Real().IsPresent(path); }
-  bool IsDirectory(const std::string& path) override { return Real().IsDirectory(path); }
-  bool MakeDirectory(const std::string& path) override { return Real().MakeDirectory(path); }
-  bool Remove(const std::string& path) override { return Real().Remove(path); }
+  bool IsPresent(const std::string& path) override { return R().IsPresent(path); }
+  bool IsDirectory(const std::string& path) override { return R().IsDirectory(path); }
+  bool MakeDirectory(const std::string& path) override { return R().MakeDirectory(path); }
+  bool Remove(const std::string& path) override { return R().Remove(path); }
   int SetAttributes(const std::string& path, uint32_t attributes) override {
-    return Real().SetAttributes(path, attributes);
+    return R().SetAttributes(path, attributes);
   }
-  int SetStamp(FileHandle handle, uint32_t stamp) override { return Real().SetStamp(handle, stamp); }
-  int LastError() override { return refused_ ? code : Real().LastError(); }
+  int SetStamp(FileHandle handle, uint32_t stamp) override { return R().SetStamp(handle, stamp); }
+  int LastError() override { return refused_ ? code : R().LastError(); }
 
  private:
-  static FileSystem& Real() { return PlatformFileSystem(); }
-  int Refuse() {
-    refused_ = true;
-    return -1;
-  }
+  static FileSystem& R() { return PlatformFileSystem(); }
+  int Refuse() { return refused_ = true, -1; }
   bool refused_ = false;
 };
 
-class TextFileFailures : public TextFiles {
- protected:
-  TextFileFailures() { SetCurrentFileSystem(&failing_); }
-  ~TextFileFailures() override { SetCurrentFileSystem(nullptr); }
-
-  // The code of the EInOutError that action raises, or 0.
-  template <typename Action>
-  int RaisedCode(Action action) {
-    try {
-      action();
-    } catch (const EInOutError& failure) {
-      return failure.Code();
-    }
-    return 0;
-  }
-
-  FailingFileSystem failing_;
-};
-
-TEST_F(TextFileFailures, EveryPlatformFailureRaisesItsCode) {
+TEST_F(TextFiles, EveryPlatformFailureRaisesItsCode) {
+  FailingFileSystem failing;
+  SetCurrentFileSystem(&failing);
+  const auto fail = [&](FailingFileSystem::Fault fault, int code) {
+    failing.fault = fault;
+    failing.code = code;
+  };
+  using Fault = FailingFileSystem::Fault;
   const std::string path = folder_.File("fail.txt");
   TextFile file;
 
-  failing_.fault = FailingFileSystem::Fault::Create;
-  failing_.code = kErrorAccessDenied;
+  fail(Fault::Create, kErrorAccessDenied);
   EXPECT_EQ(RaisedCode([&] { file.Create(path); }), kErrorAccessDenied);
 
-  failing_.fault = FailingFileSystem::Fault::Write;
-  failing_.code = kErrorSharingViolation;
+  fail(Fault::Write, kErrorSharingViolation);
   file.Create(path);
   file.WriteLine("short enough for the buffer");
   EXPECT_EQ(RaisedCode([&] { file.Close(); }), kErrorSharingViolation);
-  failing_.fault = FailingFileSystem::Fault::None;
+  failing.fault = Fault::None;
   file.Close();  // still open after the failure; the failed bytes are not retried
   EXPECT_EQ(ReadWholeFile(path), "");
 
-  failing_.fault = FailingFileSystem::Fault::ShortWrite;
+  failing.fault = Fault::ShortWrite;
   file.Create(path);
   EXPECT_EQ(RaisedCode([&] { file.WriteLine(std::string(200, 'x')); }), 101);
-  failing_.fault = FailingFileSystem::Fault::None;
+  failing.fault = Fault::None;
   file.Close();
 
-  failing_.fault = FailingFileSystem::Fault::Open;
-  failing_.code = kErrorTooManyOpenFiles;
+  fail(Fault::Open, kErrorTooManyOpenFiles);
   EXPECT_EQ(RaisedCode([&] { file.Open(path); }), kErrorTooManyOpenFiles);
 
-  failing_.fault = FailingFileSystem::Fault::None;
-  failing_.code = kErrorAccessDenied;
+  fail(Fault::None, kErrorAccessDenied);
   file.Open(path);
-  failing_.fault = FailingFileSystem::Fault::Read;
+  failing.fault = Fault::Read;
   EXPECT_EQ(RaisedCode([&] { file.AtEnd(); }), kErrorAccessDenied);
   EXPECT_EQ(RaisedCode([&] { file.ReadLine(); }), kErrorAccessDenied);
 
-  failing_.fault = FailingFileSystem::Fault::Close;
-  failing_.code = 6;
+  fail(Fault::Close, 6);
   EXPECT_EQ(RaisedCode([&] { file.Close(); }), 6);
+  SetCurrentFileSystem(nullptr);
 }
 
 }  // namespace

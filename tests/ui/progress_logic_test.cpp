@@ -8,35 +8,24 @@
 
 namespace {
 
+using Texts = std::vector<std::string>;
+
+// The percentage divides first in extended precision, so 53 of 100 is 52.
 TEST(ProgressPercent, DividesFirstInExtendedPrecision) {
-  EXPECT_EQ(52, ProgressPercent(53, 100));
-  EXPECT_EQ(58, ProgressPercent(59, 100));
-  EXPECT_EQ(33, ProgressPercent(1, 3));
-  EXPECT_EQ(66, ProgressPercent(2, 3));
-  EXPECT_EQ(50, ProgressPercent(50, 100));
-  EXPECT_EQ(0, ProgressPercent(0, 100));
+  const struct { int32_t done, total, percent; } kRows[] = {
+      {53, 100, 52}, {59, 100, 58}, {1, 3, 33}, {2, 3, 66}, {50, 100, 50}, {0, 100, 0},
+      {0x7ffffffe, 0x7fffffff, 99}, {0, 0, 0}, {5, 0, 0}};
+  for (const auto& row : kRows) EXPECT_EQ(row.percent, ProgressPercent(row.done, row.total)) << row.done;
   for (int32_t total : {1, 3, 7, 100, 4096, 1000003, 0x7fffffff})
     EXPECT_EQ(100, ProgressPercent(total, total)) << total;
-  EXPECT_EQ(99, ProgressPercent(0x7ffffffe, 0x7fffffff));
 }
 
-TEST(ProgressPercent, ZeroTotalGivesZero) {
-  EXPECT_EQ(0, ProgressPercent(0, 0));
-  EXPECT_EQ(0, ProgressPercent(5, 0));
-}
-
+// The extended hundredth falls short: some fills are one pixel narrow, never wider than the bar.
 TEST(BarFillWidth, ExtendedHundredthFallsShort) {
-  EXPECT_EQ(0, BarFillWidth(20, 5));
-  EXPECT_EQ(9, BarFillWidth(100, 10));
-  EXPECT_EQ(29, BarFillWidth(300, 10));
-  EXPECT_EQ(50, BarFillWidth(100, 50));
-  EXPECT_EQ(0, BarFillWidth(100, 0));
-  EXPECT_EQ(100, BarFillWidth(100, 100));
-  EXPECT_EQ(385, BarFillWidth(385, 100));
-  EXPECT_EQ(0, BarFillWidth(0, 40));
-}
-
-TEST(BarFillWidth, PercentagesOnePixelShortAtWidthHundred) {
+  const struct { int32_t width, percent, fill; } kRows[] = {
+      {20, 5, 0}, {100, 10, 9}, {300, 10, 29}, {100, 50, 50}, {100, 0, 0}, {100, 100, 100},
+      {385, 100, 385}, {0, 40, 0}, {100, 150, 100}};
+  for (const auto& row : kRows) EXPECT_EQ(row.fill, BarFillWidth(row.width, row.percent)) << row.width;
   const std::set<int32_t> expected = {5,  10, 15, 20, 23, 27, 30, 40, 43, 46, 49,
                                       53, 54, 59, 60, 67, 73, 80, 86, 92, 98, 99};
   std::set<int32_t> shortOnes;
@@ -48,44 +37,29 @@ TEST(BarFillWidth, PercentagesOnePixelShortAtWidthHundred) {
   EXPECT_EQ(expected, shortOnes);
 }
 
-TEST(BarFillWidth, NeverWiderThanTheBar) {
-  EXPECT_EQ(100, BarFillWidth(100, 150));
-}
-
 TEST(CentredOrigin, TruncatesTowardZero) {
   EXPECT_EQ(50, CentredOrigin(1125, 1024));  // difference 101
   EXPECT_EQ(-2, CentredOrigin(100, 105));    // difference -5
   EXPECT_EQ(0, CentredOrigin(300, 300));
 }
 
-TEST(ShortenPath, OneStepPerCall) {
+TEST(ShortenPath, OneStepPerCallDownToNothing) {
   const std::vector<std::pair<std::string, std::string>> steps = {
-      {"\\", ""},
-      {"\\Windows\\Temp\\", "\\...\\Temp\\"},
-      {"\\...\\Temp\\", "\\...\\"},
-      {"...\\", ""},
-      {"Temp\\Sub\\", "...\\Sub\\"},
-      {"Temp", ""},
-      {"\\\\server\\share\\x\\", "\\...\\server\\share\\x\\"},
-      {"\\.a\\bcd\\e\\", "\\...\\e\\"},
-      {"...\\bar\\", "...\\"},
-      {".", ""},
-  };
+      {"\\", ""}, {"\\Windows\\Temp\\", "\\...\\Temp\\"}, {"\\...\\Temp\\", "\\...\\"},
+      {"...\\", ""}, {"Temp\\Sub\\", "...\\Sub\\"}, {"Temp", ""},
+      {"\\.a\\bcd\\e\\", "\\...\\e\\"}, {"...\\bar\\", "...\\"}, {".", ""}};
   for (const auto& [before, after] : steps) EXPECT_EQ(after, ShortenPath(before)) << before;
-}
-
-TEST(ShortenPath, UncPathReducesToMarker) {
-  std::string dir = "\\\\server\\share\\x\\";
-  std::vector<std::string> seen;
+  std::string dir = "\\\\server\\share\\x\\";  // a UNC path keeps a leading "\"
+  Texts seen;
   while (!dir.empty() && seen.size() < 10) seen.push_back(dir = ShortenPath(dir));
-  const std::vector<std::string> expected = {"\\...\\server\\share\\x\\", "\\...\\share\\x\\",
-                                             "\\...\\x\\", "\\...\\", "\\", ""};
-  EXPECT_EQ(expected, seen);
+  EXPECT_EQ((Texts{"\\...\\server\\share\\x\\", "\\...\\share\\x\\", "\\...\\x\\", "\\...\\", "\\",
+                   ""}),
+            seen);
 }
 
 // A fake label: every character is one unit wide, and every measured text is recorded.
 struct FakeLabel {
-  std::vector<std::string> measured;
+  Texts measured;
   TextMeasure Measure() {
     return [this](const std::string& text) {
       measured.push_back(text);
@@ -93,44 +67,32 @@ struct FakeLabel {
     };
   }
   // Every form the path takes when the label is too narrow for all of them.
-  std::vector<std::string> Forms(const std::string& path) {
+  Texts Forms(const std::string& path) {
     measured.clear();
     const std::string last = FitPathToLabel(path, Measure(), 0);
-    std::vector<std::string> forms = measured;
+    Texts forms = measured;
     forms.push_back(last);
     return forms;
   }
 };
 
+// The directory shortens first, then the drive goes; the name, dots and all, stays whole.
 TEST(FitPathToLabel, ShortensDirectoryThenDropsDrive) {
+  const struct { std::string path; Texts forms; } kRows[] = {
+      {"C:\\A\\B\\C\\file.txt",
+       {"C:\\A\\B\\C\\file.txt", "C:\\...\\B\\C\\file.txt", "C:\\...\\C\\file.txt",
+        "C:\\...\\file.txt", "...\\file.txt", "file.txt"}},
+      {"C:foo\\bar\\x.txt",
+       {"C:foo\\bar\\x.txt", "C:...\\bar\\x.txt", "C:...\\x.txt", "C:x.txt", "x.txt"}},
+      {"\\\\srv\\share\\f.txt",
+       {"\\\\srv\\share\\f.txt", "\\...\\srv\\share\\f.txt", "\\...\\share\\f.txt",
+        "\\...\\f.txt", "...\\f.txt", "f.txt"}},
+      {"C:\\A\\B\\setup.tar.gz",
+       {"C:\\A\\B\\setup.tar.gz", "C:\\...\\B\\setup.tar.gz", "C:\\...\\setup.tar.gz",
+        "...\\setup.tar.gz", "setup.tar.gz"}},
+      {"C:x.txt", {"C:x.txt", "x.txt"}}};
   FakeLabel label;
-  const std::vector<std::string> expected = {
-      "C:\\A\\B\\C\\file.txt", "C:\\...\\B\\C\\file.txt", "C:\\...\\C\\file.txt",
-      "C:\\...\\file.txt",     "...\\file.txt",           "file.txt"};
-  EXPECT_EQ(expected, label.Forms("C:\\A\\B\\C\\file.txt"));
-}
-
-TEST(FitPathToLabel, DriveRelativePath) {
-  FakeLabel label;
-  const std::vector<std::string> expected = {"C:foo\\bar\\x.txt", "C:...\\bar\\x.txt",
-                                             "C:...\\x.txt", "C:x.txt", "x.txt"};
-  EXPECT_EQ(expected, label.Forms("C:foo\\bar\\x.txt"));
-}
-
-TEST(FitPathToLabel, UncPathKeepsLeadingBackslash) {
-  FakeLabel label;
-  const std::vector<std::string> expected = {
-      "\\\\srv\\share\\f.txt", "\\...\\srv\\share\\f.txt", "\\...\\share\\f.txt",
-      "\\...\\f.txt", "...\\f.txt", "f.txt"};
-  EXPECT_EQ(expected, label.Forms("\\\\srv\\share\\f.txt"));
-}
-
-TEST(FitPathToLabel, NamesWithSeveralDotsStayWhole) {
-  FakeLabel label;
-  for (const std::string& form : label.Forms("C:\\A\\B\\setup.tar.gz")) {
-    ASSERT_GE(form.size(), 12u);
-    EXPECT_EQ("setup.tar.gz", form.substr(form.size() - 12)) << form;
-  }
+  for (const auto& row : kRows) EXPECT_EQ(row.forms, label.Forms(row.path)) << row.path;
 }
 
 TEST(FitPathToLabel, StopsAtTheFirstFormThatFits) {
@@ -142,13 +104,9 @@ TEST(FitPathToLabel, StopsAtTheFirstFormThatFits) {
   // "C:\...\Gamma\file.txt" is 21 wide: exactly as wide as the label fits.
   EXPECT_EQ("C:\\...\\Gamma\\file.txt", FitPathToLabel(path, label.Measure(), 21));
   EXPECT_EQ(3u, label.measured.size());
-}
-
-TEST(FitPathToLabel, BareFileNameIsNeverMeasured) {
-  FakeLabel label;
-  EXPECT_EQ("a-very-long-file-name.txt", FitPathToLabel("a-very-long-file-name.txt", label.Measure(), 1));
-  EXPECT_TRUE(label.measured.empty());
-  EXPECT_EQ((std::vector<std::string>{"C:x.txt", "x.txt"}), label.Forms("C:x.txt"));
+  label.measured.clear();
+  EXPECT_EQ("long-file-name.txt", FitPathToLabel("long-file-name.txt", label.Measure(), 1));
+  EXPECT_TRUE(label.measured.empty());  // a bare file name is never measured
 }
 
 TEST(TextTooWide, OnlyStrictlyWider) {

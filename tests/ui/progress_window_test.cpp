@@ -15,8 +15,9 @@ namespace {
 class TemplateReader {
  public:
   explicit TemplateReader(const void* data) : at_(static_cast<const BYTE*>(data)) {}
-  DWORD Dword() { DWORD v; memcpy(&v, at_, 4); at_ += 4; return v; }
-  WORD Word() { WORD v; memcpy(&v, at_, 2); at_ += 2; return v; }
+  template <typename T> T Next() { T v; memcpy(&v, at_, sizeof v); at_ += sizeof v; return v; }
+  DWORD Dword() { return Next<DWORD>(); }
+  WORD Word() { return Next<WORD>(); }
   std::string Text() {
     std::string s;
     for (WORD c; (c = Word()) != 0;) s += static_cast<char>(c);
@@ -29,9 +30,18 @@ class TemplateReader {
   const BYTE* at_;
 };
 
+HRSRC Neutral(LPCSTR type, LPCSTR name) {
+  return FindResourceExA(nullptr, type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+}
 const void* NeutralResource(LPCSTR type, LPCSTR name) {
-  HRSRC found = FindResourceExA(nullptr, type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  HRSRC found = Neutral(type, name);
   return found ? LockResource(LoadResource(nullptr, found)) : nullptr;
+}
+std::string ResourceBytes(LPCSTR type, LPCSTR name) {
+  HRSRC found = Neutral(type, name);
+  return found ? std::string(static_cast<const char*>(NeutralResource(type, name)),
+                             SizeofResource(nullptr, found))
+               : std::string();
 }
 
 TEST(ProgressTemplate, HoldsTheWindowAndItsFourControls) {
@@ -40,34 +50,25 @@ TEST(ProgressTemplate, HoldsTheWindowAndItsFourControls) {
   TemplateReader t(base);
   EXPECT_EQ(0x90C000C0u, t.Dword());
   EXPECT_EQ(0u, t.Dword());
-  EXPECT_EQ(4, t.Word());
-  EXPECT_EQ(15, t.Word());
-  EXPECT_EQ(57, t.Word());
-  EXPECT_EQ(207, t.Word());
-  EXPECT_EQ(66, t.Word());
-  EXPECT_EQ(0, t.Word());  // no menu
-  EXPECT_EQ(0, t.Word());  // standard dialog class
+  // Four controls at 15,57 sized 207 x 66, no menu, the standard dialog class.
+  for (WORD word : {4, 15, 57, 207, 66, 0, 0}) EXPECT_EQ(word, t.Word());
   EXPECT_EQ("Vask Setup Selbstentpacker", t.Text());
   EXPECT_EQ(8, t.Word());
   EXPECT_EQ("MS Sans Serif", t.Text());
-  struct Control { DWORD style; WORD x, y, cx, cy, id, atom; std::string text; };
-  const std::vector<Control> expected = {
-      {0x50010000, 78, 49, 50, 14, 3, 0x80, "Abbruch"},
-      {0x50020000, 6, 18, 195, 9, 1, 0x82, ""},
-      {0x5000000B, 5, 27, 196, 14, 2, 0x80, ""},
-      {0x50020000, 6, 6, 198, 8, 0xFFFF, 0x82,
+  struct Control { DWORD style; std::vector<WORD> words; std::string text; };
+  // Each: x, y, cx, cy, id, then 0xFFFF and the class atom.
+  const Control kControls[] = {
+      {0x50010000, {78, 49, 50, 14, 3, 0xFFFF, 0x80}, "Abbruch"},
+      {0x50020000, {6, 18, 195, 9, 1, 0xFFFF, 0x82}, ""},
+      {0x5000000B, {5, 27, 196, 14, 2, 0xFFFF, 0x80}, ""},
+      {0x50020000, {6, 6, 198, 8, 0xFFFF, 0xFFFF, 0x82},
        "Die Installation wird vorbereitet ............................"}};
-  for (const Control& c : expected) {
+  for (const Control& c : kControls) {
+    SCOPED_TRACE(c.words[4]);
     t.AlignDword(base);
-    EXPECT_EQ(c.style, t.Dword()) << c.id;
+    EXPECT_EQ(c.style, t.Dword());
     EXPECT_EQ(0u, t.Dword());
-    EXPECT_EQ(c.x, t.Word());
-    EXPECT_EQ(c.y, t.Word());
-    EXPECT_EQ(c.cx, t.Word());
-    EXPECT_EQ(c.cy, t.Word());
-    EXPECT_EQ(c.id, t.Word());
-    EXPECT_EQ(0xFFFF, t.Word());
-    EXPECT_EQ(c.atom, t.Word());
+    for (WORD word : c.words) EXPECT_EQ(word, t.Word());
     EXPECT_EQ(c.text, t.Text());
     EXPECT_EQ(0, t.Word()) << "no creation data";
   }
@@ -80,79 +81,49 @@ TEST(ProgressTemplate, OffsetDigitsAreStringOne) {
   EXPECT_STREQ("000047616", digits);
 }
 
-std::string ResourceBytes(LPCSTR type, LPCSTR name) {
-  HRSRC found = FindResourceExA(nullptr, type, name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
-  if (!found) return std::string();
-  const char* data = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
-  return std::string(data, SizeofResource(nullptr, found));
-}
-
 std::string Utf16(const std::string& text) {
   std::string wide;
   for (char c : text) wide += std::string{c, '\0'};
   return wide;
 }
 
-TEST(StubResources, ManifestRunsAsInvokerWithClassicControls) {
+TEST(StubResources, ManifestAndVersionInfo) {
   const std::string manifest = ResourceBytes(RT_MANIFEST, MAKEINTRESOURCEA(1));
   EXPECT_NE(std::string::npos, manifest.find("level=\"asInvoker\""));
   EXPECT_NE(std::string::npos, manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"));  // 7
   EXPECT_NE(std::string::npos, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"));  // 10, 11
   EXPECT_NE(std::string::npos, manifest.find(">true</dpiAware>"));
-  EXPECT_EQ(std::string::npos, manifest.find("Common-Controls"));
-}
-
-TEST(StubResources, VersionInfoNamesTheProgram) {
+  EXPECT_EQ(std::string::npos, manifest.find("Common-Controls"));  // classic controls
   const std::string version = ResourceBytes(RT_VERSION, MAKEINTRESOURCEA(1));
   EXPECT_NE(std::string::npos, version.find(Utf16("Vask Setup Selbstentpacker")));
   EXPECT_NE(std::string::npos, version.find(Utf16("sfxstub.exe")));
 }
 
-TEST(ProgressDialogProc, OnlyTheCancelButtonCancels) {
-  CancelRequested = false;
-  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED), 0));
-  EXPECT_FALSE(CancelRequested);
-  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(3, BN_SETFOCUS), 0));
-  EXPECT_TRUE(CancelRequested);
-  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), 0));
-  EXPECT_TRUE(CancelRequested);
-  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_CLOSE, 0, 0));
-  CancelRequested = false;
-}
-
 // A 32-bit bitmap to paint the bar into.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width) {
+struct Canvas {
+  Canvas(int width, int height) : width(width), dc(CreateCompatibleDC(nullptr)) {
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
+    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    old = SelectObject(dc, bitmap);
   }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC Dc() const { return dc_; }
+  ~Canvas() { SelectObject(dc, old), DeleteObject(bitmap), DeleteDC(dc); }
   COLORREF At(int x, int y) const {
     GdiFlush();
-    const DWORD p = bits_[y * width_ + x];
+    const DWORD p = bits[y * width + x];
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
   }
- private:
-  int width_;
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
-  DWORD* bits_ = nullptr;
+  int width;
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ old;
+  DWORD* bits = nullptr;
 };
 
 TEST(PaintProgressBar, FillsUpToTheSplitAndInvertsTheText) {
   Canvas canvas(102, 24);
   const RECT item{0, 0, 102, 24};
-  PaintProgressBar(canvas.Dc(), item, 50);
+  PaintProgressBar(canvas.dc, item, 50);
   const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   const int split = 1 + BarFillWidth(100, 50);
@@ -169,69 +140,60 @@ TEST(PaintProgressBar, FillsUpToTheSplitAndInvertsTheText) {
   EXPECT_TRUE(plainText);
 }
 
-TEST(ProgressDialogProc, DrawItemPaintsAndAnswersOne) {
+// Only the cancel button cancels; a drawn item is painted and answered with 1.
+TEST(ProgressDialogProc, CancelAndDrawItem) {
+  CancelRequested = false;
+  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED), 0));
+  EXPECT_FALSE(CancelRequested);
+  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(3, BN_SETFOCUS), 0));
+  EXPECT_TRUE(CancelRequested);
+  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), 0));
+  EXPECT_TRUE(CancelRequested);
+  EXPECT_EQ(0, ProgressDialogProc(nullptr, WM_CLOSE, 0, 0));
+  CancelRequested = false;
+
   Canvas canvas(50, 10);
   DRAWITEMSTRUCT item{};
-  item.hDC = canvas.Dc();
+  item.hDC = canvas.dc;
   item.rcItem = {0, 0, 50, 10};
   EXPECT_EQ(1, ProgressDialogProc(nullptr, WM_DRAWITEM, 2, reinterpret_cast<LPARAM>(&item)));
   EXPECT_EQ(GetSysColor(COLOR_BTNFACE), canvas.At(1, 1));  // an empty percentage reads as 0
 }
 
-// The real window; skipped where Wine has no display to create it on.
-class ProgressWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    window_ = CreateProgressWindow();
-    if (!window_) GTEST_SKIP() << "no window can be created here";
-    FullRepaintPending = true;
-  }
-  void TearDown() override {
-    if (window_) DestroyWindow(window_);
-  }
-  std::string Text(int id) {
+// The real window, centred on the whole screen; skipped where Wine has no display for it.
+TEST(ProgressWindow, UpdateWritesOnlyChangesAndSwallowsQuit) {
+  const HWND window = CreateProgressWindow();
+  if (!window) GTEST_SKIP() << "no window can be created here";
+  const auto text = [window](int id) {
     char text[kLabelBufferSize] = "";
-    GetDlgItemTextA(window_, id, text, sizeof text);
-    return text;
-  }
-  HWND window_ = nullptr;
-};
-
-TEST_F(ProgressWindowTest, IsCentredOnTheWholeScreen) {
+    GetDlgItemTextA(window, id, text, sizeof text);
+    return std::string(text);
+  };
   RECT outer;
-  GetWindowRect(window_, &outer);
+  GetWindowRect(window, &outer);
   EXPECT_EQ(CentredOrigin(GetSystemMetrics(SM_CXSCREEN), outer.right - outer.left), outer.left);
   EXPECT_EQ(CentredOrigin(GetSystemMetrics(SM_CYSCREEN), outer.bottom - outer.top), outer.top);
-}
-
-TEST_F(ProgressWindowTest, UpdateWritesOnlyChanges) {
-  UpdateProgress(window_, "C:\\Temp\\Setup.exe", 0, 100);
+  FullRepaintPending = true;
+  UpdateProgress(window, "C:\\Temp\\Setup.exe", 0, 100);
   EXPECT_FALSE(FullRepaintPending);
-  EXPECT_EQ("C:\\Temp\\Setup.exe", Text(kStatusLabelId));
-  EXPECT_EQ("", Text(kProgressBarId));  // 0 equals what an empty text reads as
-  UpdateProgress(window_, "c:\\temp\\SETUP.EXE", 53, 100);
-  EXPECT_EQ("C:\\Temp\\Setup.exe", Text(kStatusLabelId));
-  EXPECT_EQ("52", Text(kProgressBarId));
-  UpdateProgress(window_, "C:\\Temp\\Readme.txt", 100, 100);
-  EXPECT_EQ("C:\\Temp\\Readme.txt", Text(kStatusLabelId));
-  EXPECT_EQ("100", Text(kProgressBarId));
-}
-
-TEST_F(ProgressWindowTest, LongPathIsShortenedToTheLabel) {
-  const std::string path =
-      "C:\\Programme\\Beispielanwendung mit langem Namen\\Daten\\Unterordner\\Noch tiefer\\setup.daten.tar.gz";
-  UpdateProgress(window_, path, 1, 100);
-  const std::string shown = Text(kStatusLabelId);
+  EXPECT_EQ("", text(kProgressBarId));  // 0 equals what an empty text reads as
+  UpdateProgress(window, "c:\\temp\\SETUP.EXE", 53, 100);
+  EXPECT_EQ("C:\\Temp\\Setup.exe", text(kStatusLabelId));
+  EXPECT_EQ("52", text(kProgressBarId));
+  UpdateProgress(window, "C:\\Temp\\Readme.txt", 100, 100);
+  EXPECT_EQ("C:\\Temp\\Readme.txt", text(kStatusLabelId));
+  EXPECT_EQ("100", text(kProgressBarId));
+  UpdateProgress(window, "C:\\Programme\\Beispielanwendung mit langem Namen\\Daten\\Unterordner\\"
+                 "Noch tiefer\\setup.daten.tar.gz", 1, 100);
+  const std::string shown = text(kStatusLabelId);
   EXPECT_NE(std::string::npos, shown.find("...\\")) << shown;
   EXPECT_EQ("setup.daten.tar.gz", shown.substr(shown.size() - 18)) << shown;
-}
-
-TEST_F(ProgressWindowTest, PostedQuitIsSwallowed) {
   PostQuitMessage(0);
-  UpdateProgress(window_, "x.txt", 1, 2);
+  UpdateProgress(window, "x.txt", 1, 2);
   MSG message;
   EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_TRUE(IsWindow(window_));
+  EXPECT_TRUE(IsWindow(window));
+  DestroyWindow(window);
 }
 
 }  // namespace

@@ -21,15 +21,11 @@ class TerminalProgressTest : public ::testing::Test {
     CancelRequested = false;
     FullRepaintPending = true;
   }
-  void TearDown() override {
-    close(fds_[0]);
-    close(fds_[1]);
-  }
+  void TearDown() override { close(fds_[0]), close(fds_[1]); }
   std::string Drain() {
     std::string out;
     char buffer[4096];
-    ssize_t n;
-    while ((n = read(fds_[0], buffer, sizeof buffer)) > 0) out.append(buffer, n);
+    for (ssize_t n; (n = read(fds_[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
     return out;
   }
   int fds_[2];
@@ -60,14 +56,7 @@ TEST_F(TerminalProgressTest, RewritesTheLineOnlyOnChange) {
   EXPECT_EQ("\n", Drain());
 }
 
-TEST_F(TerminalProgressTest, ShowsNothingWithoutTerminal) {
-  TerminalProgress progress(fds_[1], false, 100);
-  progress.Open();
-  progress.Update("C:\\Temp\\setup.exe", 40, 100);
-  progress.Close();
-  EXPECT_EQ("", Drain());
-}
-
+// Without a terminal nothing is shown, but Ctrl+C still requests the cancel while open.
 TEST_F(TerminalProgressTest, CtrlCRequestsCancelWhileOpen) {
   TerminalProgress progress(fds_[1], false, 100);
   progress.Open();
@@ -84,6 +73,7 @@ TEST_F(TerminalProgressTest, CtrlCRequestsCancelWhileOpen) {
   progress.Update("x", 1, 2);
   EXPECT_FALSE(CancelRequested);
   progress.Close();
+  EXPECT_EQ("", Drain());
 }
 
 TEST(ProgressLine, FitsThePathIntoTheTerminalWidth) {

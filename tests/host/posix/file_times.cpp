@@ -24,16 +24,10 @@ uint32_t LastWriteDosStamp(const std::string& path) {
 bool SetLastWriteLocalTime(const std::string& path, int year, int month, int day, int hour,
                            int minute, int second) {
   struct tm local = {};
-  local.tm_year = year - 1900;
-  local.tm_mon = month - 1;
-  local.tm_mday = day;
-  local.tm_hour = hour;
-  local.tm_min = minute;
-  local.tm_sec = second;
-  local.tm_isdst = -1;
-  struct timeval times[2];
-  times[0].tv_sec = times[1].tv_sec = mktime(&local);
-  times[0].tv_usec = times[1].tv_usec = 0;
+  local.tm_year = year - 1900, local.tm_mon = month - 1, local.tm_mday = day;
+  local.tm_hour = hour, local.tm_min = minute, local.tm_sec = second, local.tm_isdst = -1;
+  const time_t when = mktime(&local);
+  const struct timeval times[2] = {{when, 0}, {when, 0}};
   return utimes(NativePath(path).c_str(), times) == 0;
 }
 

@@ -4,68 +4,30 @@
 
 #include "host/convert.h"
 #include "host/exceptions.h"
-#include "host/paths.h"
 #include "host/files.h"
+#include "host/paths.h"
 #include "host/platform.h"
 #include "tests/host/host_test_support.h"
 
 namespace {
 
-// Sets TMPDIR for one test and puts the old value back.
-class TmpDirScope {
- public:
-  explicit TmpDirScope(const char* value) {
-    const char* old = std::getenv("TMPDIR");
-    hadOld_ = old != nullptr;
-    if (hadOld_) old_ = old;
-    if (value != nullptr) {
-      setenv("TMPDIR", value, 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
-  ~TmpDirScope() {
-    if (hadOld_) {
-      setenv("TMPDIR", old_.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
-
- private:
-  bool hadOld_ = false;
-  std::string old_;
-};
-
 TEST(PosixPlatform, TempDirectoryComesFromTmpDirElseTmp) {
-  {
-    TmpDirScope unset(nullptr);
-    EXPECT_EQ(TempDirectory(), "\\tmp\\");
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  const struct { const char* tmpdir; const char* expected; } kRows[] = {
+      {nullptr, "\\tmp\\"}, {"", "\\tmp\\"}, {"/var/scratch", "\\var\\scratch\\"},
+      {"/var/scratch/", "\\var\\scratch\\"}};
+  for (const auto& row : kRows) {
+    row.tmpdir ? setenv("TMPDIR", row.tmpdir, 1) : unsetenv("TMPDIR");
+    EXPECT_EQ(TempDirectory(), row.expected) << (row.tmpdir ? row.tmpdir : "unset");
   }
-  {
-    TmpDirScope empty("");
-    EXPECT_EQ(TempDirectory(), "\\tmp\\");
-  }
-  {
-    TmpDirScope set("/var/scratch");
-    EXPECT_EQ(TempDirectory(), "\\var\\scratch\\");
-  }
-  {
-    TmpDirScope slash("/var/scratch/");
-    EXPECT_EQ(TempDirectory(), "\\var\\scratch\\");
-  }
+  old ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
 }
 
-TEST(PosixPlatform, ModuleFileNameIsThisProgramInInternalForm) {
+TEST(PosixPlatform, ProgramNameOffsetTextAndSeparator) {
   EXPECT_EQ(FileNameOf(ModuleFileName()), "test_host");
   EXPECT_EQ(ModuleFileName()[0], '\\');
-}
-
-TEST(PosixPlatform, ArchiveOffsetTextIsThePlaceholderBeforePatching) {
-  EXPECT_EQ(ArchiveOffsetText(), "000047616");
-}
-
-TEST(PosixPlatform, InitHostServicesUsesThePeriod) {
+  EXPECT_EQ(ArchiveOffsetText(), "000047616");  // the placeholder before patching
   SetDecimalSeparator(',');
   InitHostServices();
   EXPECT_EQ(DecimalSeparator(), '.');
@@ -73,8 +35,8 @@ TEST(PosixPlatform, InitHostServicesUsesThePeriod) {
 
 // Windows itself refuses a stamp through a read-only handle (Wine does not check).
 TEST(PosixPlatform, SetFileStampNeedsWriteAccess) {
-  ScratchFolder folder_;
-  const std::string path = folder_.File("readonly-handle.txt");
+  ScratchFolder folder;
+  const std::string path = folder.File("readonly-handle.txt");
   WriteWholeFile(path, "x");
   const FileHandle reader = OpenExistingFile(path, kModeReadShared);
   ASSERT_NE(reader, kInvalidHandle);

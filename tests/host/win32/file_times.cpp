@@ -19,13 +19,8 @@ uint32_t LastWriteDosStamp(const std::string& path) {
 
 bool SetLastWriteLocalTime(const std::string& path, int year, int month, int day, int hour,
                            int minute, int second) {
-  SYSTEMTIME system = {};
-  system.wYear = static_cast<WORD>(year);
-  system.wMonth = static_cast<WORD>(month);
-  system.wDay = static_cast<WORD>(day);
-  system.wHour = static_cast<WORD>(hour);
-  system.wMinute = static_cast<WORD>(minute);
-  system.wSecond = static_cast<WORD>(second);
+  const auto w = [](int value) { return static_cast<WORD>(value); };
+  const SYSTEMTIME system = {w(year), w(month), 0, w(day), w(hour), w(minute), w(second), 0};
   FILETIME local;
   FILETIME universal;
   if (!SystemTimeToFileTime(&system, &local) || !LocalFileTimeToFileTime(&local, &universal)) {

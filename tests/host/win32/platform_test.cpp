@@ -17,23 +17,18 @@ TEST(Win32Platform, SystemFolders) {
   EXPECT_NE(WindowsDirectory().back(), '\\');
 }
 
-TEST(Win32Platform, ModuleFileNameIsThisProgram) {
-  EXPECT_EQ(UpperAscii(FileNameOf(ModuleFileName())), "TEST_HOST.EXE");
-  EXPECT_TRUE(FileIsPresent(ModuleFileName()));
-}
-
 // The directory search takes the path as a pattern.
-TEST(Win32Platform, FileIsPresentMatchesWildcards) {
+TEST(Win32Platform, ModuleFileNameIsThisProgramAndFileIsPresentMatchesWildcards) {
   const std::string program = ModuleFileName();
+  EXPECT_EQ(UpperAscii(FileNameOf(program)), "TEST_HOST.EXE");
+  EXPECT_TRUE(FileIsPresent(program));
   EXPECT_TRUE(FileIsPresent(DirectoryOf(program) + "test_h?st.*"));
   EXPECT_FALSE(FileIsPresent(DirectoryOf(program) + "*.no-such-extension"));
 }
 
-TEST(Win32Platform, NoStringResourceMeansNoOffsetText) {
+// No string resource means no offset text; the separator is one character of the locale.
+TEST(Win32Platform, OffsetTextAndDecimalSeparator) {
   EXPECT_EQ(ArchiveOffsetText(), "");
-}
-
-TEST(Win32Platform, DecimalSeparatorIsOneCharacterOfTheSystemLocale) {
   InitHostServices();
   EXPECT_NE(DecimalSeparator(), '\0');
   const char saved = DecimalSeparator();
