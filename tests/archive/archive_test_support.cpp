@@ -10,15 +10,6 @@
 
 std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-TestMember TextMember(const std::string& name, const std::string& text) {
-  TestMember m;
-  m.name = name;
-  m.content = Bytes(text);
-  return m;
-}
-
-TestMember ConfigMember(const std::string& iniText) { return TextMember("$k$v$t$r.cnf", iniText); }
-
 std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
   std::vector<uint8_t> bytes(size);
   uint32_t state = seed * 2654435761u + 1;
@@ -33,12 +24,11 @@ ArchiveBytes MakeInstaller(const std::vector<TestMember>& members) {
   std::vector<TMemberEntry> entries;
   std::vector<ArchiveBytes> streams;
   for (const TestMember& m : members) {
-    TMemberEntry e;
-    e.name = m.name;
-    e.unpackedSize = m.unpackedSize.value_or(static_cast<int32_t>(m.content.size()));
-    e.attributes = m.attributes;
-    e.dateTime = m.dateTime;
-    entries.push_back(e);
+    entries.push_back({});
+    entries.back().name = m.name;
+    entries.back().unpackedSize = m.unpackedSize.value_or(static_cast<int32_t>(m.content.size()));
+    entries.back().attributes = m.attributes;
+    entries.back().dateTime = m.dateTime;
     streams.push_back(m.stream ? *m.stream : LzhEncode(m.content.data(), m.content.size()));
   }
   return WithStub(BuildArchiveImage(entries, streams));
@@ -89,7 +79,7 @@ std::vector<uint8_t> ReadDiskFile(const std::string& path) {
 
 std::string ReadDiskText(const std::string& path) {
   const std::vector<uint8_t> bytes = ReadDiskFile(path);
-  return std::string(bytes.begin(), bytes.end());
+  return {bytes.begin(), bytes.end()};
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -100,11 +90,4 @@ std::vector<std::string> ReadLines(const std::string& path) {
     lines.push_back(text.substr(start, at - start));
   if (start < text.size()) lines.push_back(text.substr(start) + "<no line end>");
   return lines;
-}
-
-TestMember DataMember(const std::string& name, const std::vector<uint8_t>& content) {
-  TestMember m;
-  m.name = name;
-  m.content = content;
-  return m;
 }

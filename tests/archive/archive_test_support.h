@@ -1,5 +1,5 @@
 // Installers for the archive tests: members encoded with the real encoder, laid out with the
-// directory writer behind a stub of a few bytes.
+// directory writer behind a stub of a few bytes; and the platform's real disk.
 #pragma once
 
 #include <cstdint>
@@ -13,25 +13,24 @@ struct TestMember {
   std::string name;
   std::vector<uint8_t> content;
   int32_t attributes = 32;
-  long double dateTime = 45000.5;  // 2023-03-15 12:00
-  std::optional<int32_t> unpackedSize;        // recorded size; the content's size if unset
-  std::optional<ArchiveBytes> stream;         // stored stream; the encoded content if unset
+  long double dateTime = 45000.5;         // 2023-03-15 12:00
+  std::optional<int32_t> unpackedSize;    // recorded size; the content's size if unset
+  std::optional<ArchiveBytes> stream;     // stored stream; the encoded content if unset
 };
 
 constexpr int32_t kTestStubSize = 100;
 
-TestMember TextMember(const std::string& name, const std::string& text);
-TestMember ConfigMember(const std::string& iniText);
-std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed);
 std::vector<uint8_t> Bytes(const std::string& text);
+std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed);
+inline TestMember DataMember(const std::string& name, const std::vector<uint8_t>& content) { return {name, content}; }
+inline TestMember TextMember(const std::string& name, const std::string& text) { return {name, Bytes(text)}; }
+inline TestMember ConfigMember(const std::string& iniText) { return TextMember("$k$v$t$r.cnf", iniText); }
 
-// Stub bytes followed by the archive: the members in order (the last one should be the
-// configuration member).
+// Stub bytes followed by the archive of the members in order (the configuration member last).
 ArchiveBytes MakeInstaller(const std::vector<TestMember>& members);
 // Stub bytes followed by a directory alone (no data area).
 ArchiveBytes WithStub(const ArchiveBytes& archive);
 
-// The platform's real disk, for runs that read the configuration through the system.
 class TempFolder {
  public:
   TempFolder();
@@ -48,5 +47,3 @@ bool DiskFileExists(const std::string& path);
 std::vector<uint8_t> ReadDiskFile(const std::string& path);
 std::string ReadDiskText(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);  // CR LF lines
-
-TestMember DataMember(const std::string& name, const std::vector<uint8_t>& content);

@@ -31,6 +31,7 @@ class ExtractionTest : public ::testing::Test {
   }
   std::vector<std::string> ListLines() { return ReadLines(target + "$d$e$l$.lst"); }
   std::string At(const std::string& name) const { return target + name; }
+  static TestMember Config(const std::string& keys) { return ConfigMember(kConfigHead + keys); }
 
   TempFolder folder;
   std::string installer = folder / "setup.bin";
@@ -43,7 +44,7 @@ TEST_F(ExtractionTest, FullRunExtractsListsAndBuildsTheCommand) {
   const std::vector<uint8_t> big = RandomBytes(20000, 9);
   const std::string command = Run({DataMember("big.bin", big), TextMember("sub\\b.txt", "bee"),
                                    TextMember("\\c.txt", "sea"),
-                                   ConfigMember(std::string(kConfigHead) + "Executable=SETUP.EXE\r\nParameters=/q /x\r\n")});
+                                   Config("Executable=SETUP.EXE\r\nParameters=/q /x\r\n")});
   EXPECT_EQ(command, At("SETUP.EXE /q /x"));
   EXPECT_EQ(ReadDiskFile(At("big.bin")), big);
   EXPECT_EQ(ReadDiskText(At("sub\\b.txt")), "bee");
@@ -56,44 +57,31 @@ TEST_F(ExtractionTest, FullRunExtractsListsAndBuildsTheCommand) {
   EXPECT_EQ(ui.progress.front().path, At("$k$v$t$r.cnf")) << "configuration first";
 }
 
-TEST_F(ExtractionTest, UseDirsOffListsThePathsActuallyWritten) {
-  EXPECT_EQ(Run({TextMember("sub\\a.txt", "a"), TextMember("\\b.txt", "b"),
-                 ConfigMember(std::string(kConfigHead) + "UseDirs=0\r\n")}),
-            "");
-  EXPECT_EQ(ReadDiskText(At("a.txt")), "a");
-  EXPECT_EQ(ListLines(), (std::vector<std::string>{At("a.txt"), At("b.txt")}));
-}
-
 TEST_F(ExtractionTest, ConfigurationValuesAndFlags) {
-  struct Case {
-    std::string config;
-    std::string command;
-    bool dirsKept;
-  };
+  struct Case { std::string config, command; bool dirsKept; };
   const std::vector<Case> cases = {
-      {"", "", true},  // every key absent: all flags on, nothing to start
+      {"", "", true},  // every key absent: all flags on, nothing to start (flag values: ConfigFlag)
       {"Parameters=/q\r\n", "", true},
       {"Executable=run.exe\r\nParameters=\r\n", "run.exe", true},
       {"Executable = run.exe \r\nParameters=  a  b  \r\n", "run.exe a  b", true},
-      {"UseDirs=00\r\n", "", true},
-      {"UseDirs=yes\r\n", "", true},
-      {"UseDirs=\r\n", "", true},
-      {"UseDirs=no\r\n", "", true},
       {"UseDirs=0\r\n", "", false},
       {"usedirs = 0\r\n", "", false},
   };
   for (const Case& c : cases) {
     TempFolder fresh;
     target = fresh / "t\\";
-    const std::string command = Run({TextMember("d\\f.txt", "f"), ConfigMember(std::string(kConfigHead) + c.config)});
+    const std::string command =
+        Run({TextMember("d\\f.txt", "f"), TextMember("\\b.txt", "b"), Config(c.config)});
     EXPECT_EQ(command, c.command.empty() ? "" : At(c.command)) << c.config;
-    EXPECT_EQ(DiskFileExists(At("d\\f.txt")), c.dirsKept) << c.config;
-    EXPECT_EQ(DiskFileExists(At("f.txt")), !c.dirsKept) << c.config;
+    const std::string written = At(c.dirsKept ? "d\\f.txt" : "f.txt");  // the list names what was written
+    EXPECT_EQ(ReadDiskText(written), "f") << c.config;
+    EXPECT_FALSE(DiskFileExists(At(c.dirsKept ? "f.txt" : "d\\f.txt"))) << c.config;
+    EXPECT_EQ(ListLines(), (std::vector<std::string>{written, At("b.txt")})) << c.config;
   }
 }
 
 TEST_F(ExtractionTest, OnlyTheConfigurationMember) {
-  EXPECT_EQ(Run({ConfigMember(std::string(kConfigHead) + "Executable=x.exe\r\n")}), At("x.exe"));
+  EXPECT_EQ(Run({Config("Executable=x.exe\r\n")}), At("x.exe"));
   EXPECT_TRUE(DiskFileExists(At("$d$e$l$.lst")));
   EXPECT_TRUE(ListLines().empty());
 }
@@ -104,7 +92,7 @@ TEST_F(ExtractionTest, SkippedMembersAreNotListedAndCancelEndsTheRun) {
   ui.answers = {OverwriteAnswer::No, OverwriteAnswer::Cancel};
   const std::string command =
       Run({TextMember("a.txt", "new a"), TextMember("n.txt", "n"), TextMember("b.txt", "new b"),
-           TextMember("late.txt", "late"), ConfigMember(std::string(kConfigHead) + "OverWrite=0\r\nExecutable=x.exe\r\n")});
+           TextMember("late.txt", "late"), Config("OverWrite=0\r\nExecutable=x.exe\r\n")});
   EXPECT_EQ(command, "");
   EXPECT_EQ(ReadDiskText(At("a.txt")), "old a");
   EXPECT_EQ(ReadDiskText(At("b.txt")), "old b");
@@ -114,21 +102,12 @@ TEST_F(ExtractionTest, SkippedMembersAreNotListedAndCancelEndsTheRun) {
   EXPECT_EQ(ui.asked, (std::vector<std::string>{At("a.txt"), At("b.txt")}));
 }
 
-TEST_F(ExtractionTest, SecondRunReplacesSilently) {
-  const std::vector<TestMember> first = {TextMember("a.txt", "one"), ConfigMember(kConfigHead)};
-  Run(first);
-  const std::string command = Run({TextMember("a.txt", "two"), ConfigMember(std::string(kConfigHead) + "Executable=e\r\n")});
-  EXPECT_EQ(command, At("e"));
-  EXPECT_EQ(ReadDiskText(At("a.txt")), "two");
-  EXPECT_TRUE(ui.asked.empty());
-}
-
 // Members of 12000 random bytes give three progress reports each (4096, 4096, the rest); the
 // configuration one. Report 5 is the first of member 1.
 TEST_F(ExtractionTest, CancelDuringMemberKListsKPlusOneLines) {
   std::vector<TestMember> members;
   for (uint32_t i = 0; i < 3; ++i) members.push_back(DataMember("m" + std::to_string(i) + ".bin", RandomBytes(12000, 20 + i)));
-  members.push_back(ConfigMember(std::string(kConfigHead) + "Executable=x.exe\r\n"));
+  members.push_back(Config("Executable=x.exe\r\n"));
   ui.cancelAtProgress = 5;
   EXPECT_EQ(Run(members), "");
   EXPECT_EQ(ReadDiskFile(At("m0.bin")), members[0].content);
@@ -140,20 +119,37 @@ TEST_F(ExtractionTest, CancelDuringMemberKListsKPlusOneLines) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(ExtractionTest, FailedTargetEndsTheRunLikeACancel) {
-  FaultyFileSystem faulty(PlatformFileSystem());
-  SetCurrentFileSystem(&faulty);
-  // Creates: 1 the configuration member, 2 the delete list, 3 member 0, 4 member 1.
-  faulty.FailAt(FsCall::Create, 4, kErrorAccessDenied);
-  const std::string command = Run({TextMember("a.txt", "a"), TextMember("b.txt", "b"), TextMember("c.txt", "c"),
-                                   ConfigMember(std::string(kConfigHead) + "Executable=x.exe\r\n")});
-  SetCurrentFileSystem(nullptr);
-  EXPECT_EQ(command, "");
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].caption, "Error");
-  EXPECT_NE(ui.messages[0].text.find(At("b.txt")), std::string::npos) << ui.messages[0].text;
-  EXPECT_EQ(ListLines(), std::vector<std::string>{At("a.txt")});
-  EXPECT_FALSE(DiskFileExists(At("c.txt")));
+// A member that cannot be written or decoded, or an archive that cannot be opened again, ends
+// the run like a cancel: one message, the members before it listed, nothing started.
+TEST_F(ExtractionTest, FailuresEndTheRunLikeACancel) {
+  const struct { const char* what; FsCall call; int n, error; const char* caption; const char* message; std::vector<std::string> listed; } rows[] = {
+      // Creates: 1 the configuration member, 2 the delete list, 3 member a, 4 member b.
+      {"target not created", FsCall::Create, 4, kErrorAccessDenied, "Error", "b.txt", {"a.txt"}},
+      {"damaged member", FsCall::Open, 0, 0, "Archive read error", "This is not a valid archive", {"a.txt", "b.txt"}},
+      {"archive not opened again", FsCall::Open, 2, kErrorSharingViolation, "Error", "Error opening archive file.\r\n", {}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    TempFolder fresh;
+    target = fresh / "t\\";
+    TestMember b = TextMember("b.txt", "bbbb");
+    if (row.n == 0) b.unpackedSize = 50;
+    FaultyFileSystem faulty(PlatformFileSystem());
+    if (row.n > 0) faulty.FailAt(row.call, row.n, row.error);
+    std::string command;
+    {
+      ScopedFileSystem scoped(faulty);
+      command = Run({TextMember("a.txt", "a"), b, TextMember("c.txt", "c"), Config("Executable=x.exe\r\n")});
+    }
+    EXPECT_EQ(command, "");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].caption, row.caption);
+    EXPECT_NE(ui.messages[0].text.find(row.message), std::string::npos) << ui.messages[0].text;
+    std::vector<std::string> listed;
+    for (const std::string& name : row.listed) listed.push_back(At(name));
+    EXPECT_EQ(ListLines(), listed);
+    EXPECT_EQ(DiskFileExists(At("a.txt")), !row.listed.empty());
+    EXPECT_FALSE(DiskFileExists(At("c.txt")));
+  }
 }
 
 // The configuration file is read back once: when it cannot be opened again afterwards (a
@@ -169,7 +165,7 @@ TEST_F(ExtractionTest, EveryConfigurationKeyComesFromOneReading) {
   {
     ScopedFileSystem scoped(faulty);
     command = Run({TextMember("keep.txt", "new"), TextMember("a.txt", "a"),
-                   ConfigMember(std::string(kConfigHead) + "OverWrite=0\r\nExecutable=setup.exe\r\nParameters=/q\r\n")});
+                   Config("OverWrite=0\r\nExecutable=setup.exe\r\nParameters=/q\r\n")});
   }
   EXPECT_EQ(command, At("setup.exe /q"));
   EXPECT_EQ(ReadDiskText(At("keep.txt")), "old");
@@ -200,7 +196,7 @@ TEST_F(ExtractionTest, UnreadableConfigurationEndsTheRunLikeAFailedMember) {
     {
       ScopedFileSystem scoped(faulty);
       command = Run({TextMember("keep.txt", "new"), TextMember("a.txt", "a"),
-                     ConfigMember(std::string(kConfigHead) + "OverWrite=0\r\nExecutable=setup.exe\r\n" +
+                     Config("OverWrite=0\r\nExecutable=setup.exe\r\n" +
                                   std::string(5000, ';') + "\r\n")});
     }
     EXPECT_EQ(command, "") << where;
@@ -216,20 +212,8 @@ TEST_F(ExtractionTest, UnreadableConfigurationEndsTheRunLikeAFailedMember) {
   }
 }
 
-TEST_F(ExtractionTest, DamagedMemberEndsTheRunLikeACancel) {
-  TestMember damaged = TextMember("b.txt", "bbbb");
-  damaged.unpackedSize = 50;
-  const std::string command = Run({TextMember("a.txt", "a"), damaged, TextMember("c.txt", "c"),
-                                   ConfigMember(std::string(kConfigHead) + "Executable=x.exe\r\n")});
-  EXPECT_EQ(command, "");
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "This is not a valid archive");
-  EXPECT_EQ(ListLines(), (std::vector<std::string>{At("a.txt"), At("b.txt")}));
-  EXPECT_FALSE(DiskFileExists(At("c.txt")));
-}
-
 TEST_F(ExtractionTest, UnreadableArchivesWriteNothing) {
-  const ArchiveBytes good = MakeInstaller({TextMember("a.txt", "a"), ConfigMember(std::string(kConfigHead) + "Executable=x\r\n")});
+  const ArchiveBytes good = MakeInstaller({TextMember("a.txt", "a"), Config("Executable=x\r\n")});
   for (size_t size : {size_t{0}, size_t{kTestStubSize} + 1, good.size() / 2, good.size() - 1}) {
     WriteDiskFile(installer, ArchiveBytes(good.begin(), good.begin() + size));
     EXPECT_EQ(RunImage(), "") << size;
@@ -241,19 +225,6 @@ TEST_F(ExtractionTest, UnreadableArchivesWriteNothing) {
   EXPECT_EQ(RunImage(), "") << "a directory without the configuration member";
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "This is not a valid archive");
-}
-
-TEST_F(ExtractionTest, ArchiveThatCannotBeOpenedAgain) {
-  FaultyFileSystem faulty(PlatformFileSystem());
-  SetCurrentFileSystem(&faulty);
-  faulty.FailAt(FsCall::Open, 2, kErrorSharingViolation);
-  const std::string command = Run({TextMember("a.txt", "a"), ConfigMember(std::string(kConfigHead) + "Executable=x\r\n")});
-  SetCurrentFileSystem(nullptr);
-  EXPECT_EQ(command, "");
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].caption, "Error");
-  EXPECT_EQ(ui.messages[0].text.rfind("Error opening archive file.\r\n", 0), 0u);
-  EXPECT_FALSE(DiskFileExists(At("a.txt")));
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include <algorithm>
+#include <cmath>
 
 #include "archive/directory.h"
 #include "archive/entry_list.h"
@@ -48,6 +47,15 @@ class MemberTest : public ::testing::Test {
                         bool setDate = true) {
     return ExtractMember(index, kTarget, useDirs, overwrite, setAttributes, setDate);
   }
+  // One message that holds each of the parts; then ready for the next failure.
+  void ExpectFailure(const std::string& caption, std::initializer_list<std::string> parts) {
+    EXPECT_TRUE(ExtractionFailed);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].caption, caption);
+    for (const std::string& part : parts) EXPECT_NE(ui.messages[0].text.find(part), std::string::npos) << ui.messages[0].text;
+    ExtractionFailed = false;
+    ui.messages.clear();
+  }
   std::vector<std::string> MadeDirectories() const {
     std::vector<std::string> made;
     for (const FsEvent& e : fs.Events())
@@ -62,16 +70,7 @@ class MemberTest : public ::testing::Test {
   ScopedUserInterface scopedUi{ui};
 };
 
-TEST_F(MemberTest, UseDirsOffWritesEveryMemberIntoTheTarget) {
-  Load({TextMember("sub\\a.txt", "alpha")});
-  const TMemberResult r = Extract(0, false);
-  EXPECT_TRUE(r.written);
-  EXPECT_EQ(r.target, "C:\\Temp\\a.txt");
-  EXPECT_EQ(fs.FileText("C:\\Temp\\a.txt"), "alpha");
-  EXPECT_FALSE(fs.HasDirectory("C:\\Temp\\sub"));
-}
-
-TEST_F(MemberTest, UseDirsOnDropsOneLeadingBackslashAndCreatesParentsFirst) {
+TEST_F(MemberTest, UseDirsDropsOneLeadingBackslashAndCreatesParentsFirst) {
   Load({TextMember("\\sub\\a.txt", "alpha"), TextMember("sub2\\deeper\\b.txt", "beta")});
   EXPECT_EQ(Extract(0).target, "C:\\Temp\\sub\\a.txt");
   EXPECT_EQ(fs.FileText("C:\\Temp\\sub\\a.txt"), "alpha");
@@ -79,23 +78,18 @@ TEST_F(MemberTest, UseDirsOnDropsOneLeadingBackslashAndCreatesParentsFirst) {
   EXPECT_EQ(fs.FileText("C:\\Temp\\sub2\\deeper\\b.txt"), "beta");
   EXPECT_EQ(MadeDirectories(),
             (std::vector<std::string>{"C:\\Temp\\sub", "C:\\Temp\\sub2", "C:\\Temp\\sub2\\deeper"}));
-}
-
-TEST_F(MemberTest, ReadOnlyTargetIsReplacedWithoutAskingWhenOverwriteIsOn) {
-  Load({TextMember("a.txt", "new")});
-  fs.AddFile("C:\\Temp\\a.txt", Bytes("old"), kAttrReadOnly);
-  EXPECT_TRUE(Extract(0, true, true).written);
-  EXPECT_EQ(fs.FileText("C:\\Temp\\a.txt"), "new");
-  EXPECT_TRUE(ui.asked.empty());
+  const TMemberResult flat = Extract(1, false);  // UseDirs off: straight into the target
+  EXPECT_TRUE(flat.written);
+  EXPECT_EQ(flat.target, "C:\\Temp\\b.txt");
+  EXPECT_EQ(fs.FileText("C:\\Temp\\b.txt"), "beta");
 }
 
 TEST_F(MemberTest, OverwritePromptAnswers) {
-  Load({TextMember("a.txt", "new"), TextMember("sub\\b.txt", "new b")});
+  Load({TextMember("a.txt", "new")});
   fs.AddFile("C:\\Temp\\a.txt", Bytes("old"), kAttrReadOnly | kAttrArchive, 0x12345678);
   ui.answers = {OverwriteAnswer::No, OverwriteAnswer::Cancel, OverwriteAnswer::Yes};
 
-  TMemberResult r = Extract(0, true, false);
-  EXPECT_FALSE(r.written);
+  EXPECT_FALSE(Extract(0, true, false).written);
   EXPECT_EQ(ui.asked, std::vector<std::string>{"C:\\Temp\\a.txt"});
   const MemoryFileSystem::File* kept = fs.FindFile("C:\\Temp\\a.txt");
   ASSERT_NE(kept, nullptr);
@@ -104,8 +98,7 @@ TEST_F(MemberTest, OverwritePromptAnswers) {
   EXPECT_EQ(kept->stamp, 0x12345678u);
   EXPECT_FALSE(CancelRequested);
 
-  r = Extract(0, true, false);
-  EXPECT_FALSE(r.written);
+  EXPECT_FALSE(Extract(0, true, false).written);
   EXPECT_TRUE(CancelRequested);
   EXPECT_EQ(fs.FileText("C:\\Temp\\a.txt"), "old");
   CancelRequested = false;
@@ -113,14 +106,12 @@ TEST_F(MemberTest, OverwritePromptAnswers) {
   EXPECT_TRUE(Extract(0, true, false).written);
   EXPECT_EQ(fs.FileText("C:\\Temp\\a.txt"), "new");
   EXPECT_EQ(ui.asked.size(), 3u);
-}
 
-TEST_F(MemberTest, SkippedMemberStillHasItsDirectory) {
-  Load({TextMember("sub\\a.txt", "new")});
-  fs.AddFile("C:\\Temp\\sub\\a.txt", Bytes("old"));
-  ui.answers = {OverwriteAnswer::No};
-  EXPECT_FALSE(Extract(0, true, false).written);
-  EXPECT_TRUE(fs.HasDirectory("C:\\Temp\\sub"));
+  // With OverWrite on, even a read-only file is replaced without asking.
+  fs.AddFile("C:\\Temp\\a.txt", Bytes("old"), kAttrReadOnly);
+  EXPECT_TRUE(Extract(0).written);
+  EXPECT_EQ(fs.FileText("C:\\Temp\\a.txt"), "new");
+  EXPECT_EQ(ui.asked.size(), 3u);
 }
 
 TEST_F(MemberTest, StoredSizeZeroGivesAnEmptyFileAndOneProgressReport) {
@@ -138,13 +129,8 @@ TEST_F(MemberTest, StoredSizeZeroGivesAnEmptyFileAndOneProgressReport) {
 }
 
 TEST_F(MemberTest, DateBeforeAttributesAndOnlyWhenAsked) {
-  TestMember readOnly = TextMember("ro.txt", "x");
-  readOnly.attributes = kAttrReadOnly | kAttrArchive;
-  TestMember old = TextMember("old.txt", "x");
-  old.dateTime = 29000.0L;  // 1979
-  TestMember late = TextMember("late.txt", "x");
-  late.dateTime = 73500.0L;  // 2101
-  Load({readOnly, old, late, TextMember("plain.txt", "x")});
+  Load({{"ro.txt", Bytes("x"), kAttrReadOnly | kAttrArchive}, {"old.txt", Bytes("x"), 32, 29000.0L},  // 1979
+        {"late.txt", Bytes("x"), 32, 73500.0L}, TextMember("plain.txt", "x")});                   // 2101
   Extract(0);
   EXPECT_EQ(fs.FindFile("C:\\Temp\\ro.txt")->stamp, kStamp45000_5) << "a read-only file gets its date first";
   EXPECT_EQ(fs.FindFile("C:\\Temp\\ro.txt")->attributes, kAttrReadOnly | kAttrArchive);
@@ -158,25 +144,9 @@ TEST_F(MemberTest, DateBeforeAttributesAndOnlyWhenAsked) {
   EXPECT_EQ(fs.FindFile("C:\\Temp\\ro.txt")->attributes & kAttrReadOnly, 0u);
 }
 
-TEST_F(MemberTest, ReadProcedureNeverDeliversMoreThanTheStoredSize) {
-  Load({DataMember("a.bin", RandomBytes(3000, 1)), DataMember("b.bin", RandomBytes(3000, 2))});
-  SeekFile(ArchiveDataFile, DataStart, 0);
-  MemberStoredSize = 1303;
-  MemberBytesRead = 0;
-  std::vector<uint8_t> buffer(4096);
-  uint16_t delivered = 99;
-  ReadMemberBytes(buffer.data(), 4096, delivered);
-  EXPECT_EQ(delivered, 1303);
-  ReadMemberBytes(buffer.data(), 4096, delivered);
-  EXPECT_EQ(delivered, 0);
-  EXPECT_EQ(RunBytesRead, 1303);
-  MemberStoredSize = 2000;
-  CancelRequested = true;
-  ReadMemberBytes(buffer.data(), 4096, delivered);
-  EXPECT_EQ(delivered, 0) << "nothing once a cancel is requested";
-}
-
-TEST_F(MemberTest, WholeMemberConsumesExactlyItsStoredSize) {
+// The read procedure never delivers past a member's stored size, so each member consumes
+// exactly its own bytes; nothing once a cancel is requested.
+TEST_F(MemberTest, MembersConsumeExactlyTheirStoredSize) {
   const std::vector<uint8_t> a = RandomBytes(10000, 3), b = RandomBytes(10000, 4);
   Load({DataMember("a.bin", a), DataMember("b.bin", b)});
   const int32_t stored = static_cast<int32_t>(LzhEncode(a.data(), a.size()).size());
@@ -187,6 +157,20 @@ TEST_F(MemberTest, WholeMemberConsumesExactlyItsStoredSize) {
   Extract(1);
   EXPECT_EQ(fs.FindFile("C:\\Temp\\b.bin")->bytes, b);
   EXPECT_EQ(ui.progress.back().done, RunBytesRead);
+
+  SeekFile(ArchiveDataFile, DataStart, 0);
+  MemberStoredSize = 1303;
+  MemberBytesRead = 0;
+  std::vector<uint8_t> buffer(4096);
+  uint16_t delivered = 99;
+  for (uint16_t expected : {1303, 0}) {
+    ReadMemberBytes(buffer.data(), 4096, delivered);
+    EXPECT_EQ(delivered, expected);
+  }
+  MemberStoredSize = 2000;
+  CancelRequested = true;
+  ReadMemberBytes(buffer.data(), 4096, delivered);
+  EXPECT_EQ(delivered, 0);
 }
 
 TEST_F(MemberTest, DecodedLengthMustMatchTheRecordedSize) {
@@ -205,16 +189,10 @@ TEST_F(MemberTest, DecodedLengthMustMatchTheRecordedSize) {
             std::vector<uint8_t>(content.begin(), content.begin() + 40))
       << "nothing past the recorded size reaches the file";
   Extract(2);
-  EXPECT_TRUE(ExtractionFailed);
   EXPECT_EQ(fs.FindFile("C:\\Temp\\surplus61.bin")->bytes.size(), 39u);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "This is not a valid archive");
-  EXPECT_EQ(ui.messages[0].caption, "Archive read error");
-  ExtractionFailed = false;
-  ui.messages.clear();
+  ExpectFailure("Archive read error", {"This is not a valid archive"});
   Extract(3);
-  EXPECT_TRUE(ExtractionFailed);
-  EXPECT_EQ(ui.messages.size(), 1u);
+  ExpectFailure("Archive read error", {"This is not a valid archive"});
 }
 
 TEST_F(MemberTest, CancelDuringAMemberLeavesItShortWithoutComplaint) {
@@ -235,29 +213,14 @@ TEST_F(MemberTest, FailuresNameTheFileAndStopTheRun) {
   Load({DataMember("a.bin", RandomBytes(9000, 7)), TextMember("b.txt", "b"), TextMember("c.txt", "c")});
   faulty.FailAt(FsCall::Write, 2, kErrorWindowsDiskFull);
   EXPECT_TRUE(Extract(0).written) << "created, so it is listed";
-  EXPECT_TRUE(ExtractionFailed);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].caption, "Error");
-  EXPECT_NE(ui.messages[0].text.find("C:\\Temp\\a.bin"), std::string::npos) << ui.messages[0].text;
-  EXPECT_NE(ui.messages[0].text.find(EInOutError::MessageFor(kErrorDiskFull)), std::string::npos);
+  ExpectFailure("Error", {"C:\\Temp\\a.bin", EInOutError::MessageFor(kErrorDiskFull)});
   EXPECT_LE(fs.FindFile("C:\\Temp\\a.bin")->bytes.size(), 4096u);
-
-  ExtractionFailed = false;
-  ui.messages.clear();
   faulty.FailAt(FsCall::Create, faulty.Calls(FsCall::Create) + 1, kErrorAccessDenied);
   EXPECT_FALSE(Extract(1).written);
-  EXPECT_TRUE(ExtractionFailed);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_NE(ui.messages[0].text.find("C:\\Temp\\b.txt"), std::string::npos);
-  EXPECT_NE(ui.messages[0].text.find("Dateizugriff verweigert"), std::string::npos);
-
-  ExtractionFailed = false;
-  ui.messages.clear();
+  ExpectFailure("Error", {"C:\\Temp\\b.txt", "Dateizugriff verweigert"});
   faulty.FailAt(FsCall::Read, faulty.Calls(FsCall::Read) + 1, kErrorFileNotFound);
   Extract(2);
-  EXPECT_TRUE(ExtractionFailed);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_NE(ui.messages[0].text.find(kSetup), std::string::npos) << ui.messages[0].text;
+  ExpectFailure("Error", {kSetup});
 }
 
 TEST_F(MemberTest, DirectoryChainFailures) {
@@ -283,10 +246,7 @@ TEST_F(MemberTest, DirectoryChainFailures) {
 }
 
 TEST_F(MemberTest, EmptyNameOrNonFiniteDateIsNoCrash) {
-  TestMember noName = TextMember("", "x");
-  TestMember infinite = TextMember("inf.txt", "x");
-  infinite.dateTime = HUGE_VALL;
-  Load({noName, infinite});
+  Load({TextMember("", "x"), {"inf.txt", Bytes("x"), 32, HUGE_VALL}});
   EXPECT_FALSE(Extract(0).written);
   EXPECT_TRUE(ExtractionFailed);
   EXPECT_THROW(Extract(1), EConvertError);
