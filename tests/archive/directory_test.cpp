@@ -104,14 +104,11 @@ TEST_F(DirectoryTest, EmptyDirectoryAndEntryLineFieldOrder) {
   EXPECT_EQ(DataStart, kTestStubSize + static_cast<int32_t>(WriteArchiveDirectory({entry}).size()));
 }
 
-TEST_F(DirectoryTest, BuilderBytesMatchTheDocumentedExample) {
-  const ArchiveBytes dir = WriteArchiveDirectory({Entry("ABCDEFGHIJKLM", 1255, 1303, 0, 32, 1.0L)});
-  const ArchiveBytes head = {0x01, 0x06, 0x0D};
-  EXPECT_TRUE(std::equal(head.begin(), head.end(), dir.begin()));
-  const ArchiveBytes values = {0x03, 0xE7, 0x04, 0x03, 0x17, 0x05, 0x02, 0x00, 0x02, 0x20, 0x05};
-  EXPECT_TRUE(std::equal(values.begin(), values.end(), dir.begin() + 16));
-  EXPECT_EQ(dir.size(), 16 + values.size() + 10 + 1);
-  EXPECT_EQ(dir.back(), 0x00);
+TEST(DirectoryWriterTest, BytesMatchTheDocumentedExample) {
+  ArchiveBytes expected = {0x01, 0x06, 0x0D, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M',
+                           0x03, 0xE7, 0x04, 0x03, 0x17, 0x05, 0x02, 0x00, 0x02, 0x20,  // 1255, 1303, 0, 32
+                           0x05, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F, 0x00};          // 1.0, list end
+  EXPECT_EQ(WriteArchiveDirectory({Entry("ABCDEFGHIJKLM", 1255, 1303, 0, 32, 1.0L)}), expected);
 }
 
 TEST_F(DirectoryTest, EveryIntegerWidthGivesTheSameLine) {
@@ -135,25 +132,18 @@ TEST_F(DirectoryTest, EveryIntegerWidthGivesTheSameLine) {
   }
 }
 
-TEST_F(DirectoryTest, LongStringNamesAndWholeDayDates) {
-  TMemberEntry a = Entry("sub\\long.txt", 1, 1, 0, 32, 45000.75L);
-  a.longName = true;
-  a.dateInWholeDays = true;
-  TMemberEntry b = Entry(std::string(300, 'n'), 1, 1, 1, 32, 2.0L);  // past 255: tag 12
-  TMemberEntry empty = Entry("", 0, 0, 0, 32, 3.0L);
-  ASSERT_TRUE(ReadEntries({a, b, empty}));
-  EXPECT_EQ(EntryField(GetEntry(0), "\t", kFieldName), "sub\\long.txt");
-  EXPECT_EQ(EntryField(GetEntry(0), "\t", kFieldDateTime), FloatText(45000.0L));
-  EXPECT_EQ(EntryField(GetEntry(1), "\t", kFieldName), std::string(300, 'n'));
-  EXPECT_EQ(EntryField(GetEntry(2), "\t", kFieldName), "");
-}
-
-TEST_F(DirectoryTest, NinthEntryGrowsTheListByEight) {
-  std::vector<TMemberEntry> entries;
-  for (int i = 0; i < 9; ++i) entries.push_back(Entry("m" + std::to_string(i), 1, 1, i, 32, 1));
+// Long-string names (forced, and past 255 bytes), whole-day dates, an empty name; the ninth
+// entry grows the list by eight.
+TEST_F(DirectoryTest, LongNamesWholeDayDatesAndANinthEntry) {
+  std::vector<TMemberEntry> entries = {Entry("sub\\long.txt", 1, 1, 0, 32, 45000.75L),
+                                       Entry(std::string(300, 'n'), 1, 1, 1, 32, 2.0L), Entry("", 0, 0, 0, 32, 3.0L)};
+  entries[0].longName = true;
+  entries[0].dateInWholeDays = true;
+  for (int i = 3; i < 9; ++i) entries.push_back(Entry("m" + std::to_string(i), 1, 1, i, 32, 1));
   ASSERT_TRUE(ReadEntries(entries));
   EXPECT_EQ(EntryCapacity(), 16);
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(EntryField(GetEntry(i), "\t", kFieldName), "m" + std::to_string(i));
+  EXPECT_EQ(EntryField(GetEntry(0), "\t", kFieldDateTime), FloatText(45000.0L));
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(EntryField(GetEntry(i), "\t", kFieldName), entries[i].name);
   ClearEntries();
   EXPECT_EQ(EntryCapacity(), 0);
 }

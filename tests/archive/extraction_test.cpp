@@ -29,6 +29,10 @@ class ExtractionTest : public ::testing::Test {
     EXPECT_EQ(EntryCount(), 0);
     return command;
   }
+  std::string RunWith(FileSystem& faulty, const std::vector<TestMember>& members) {
+    ScopedFileSystem scoped(faulty);
+    return Run(members);
+  }
   std::vector<std::string> ListLines() { return ReadLines(target + "$d$e$l$.lst"); }
   std::string At(const std::string& name) const { return target + name; }
   static TestMember Config(const std::string& keys) { return ConfigMember(kConfigHead + keys); }
@@ -135,12 +139,7 @@ TEST_F(ExtractionTest, FailuresEndTheRunLikeACancel) {
     if (row.n == 0) b.unpackedSize = 50;
     FaultyFileSystem faulty(PlatformFileSystem());
     if (row.n > 0) faulty.FailAt(row.call, row.n, row.error);
-    std::string command;
-    {
-      ScopedFileSystem scoped(faulty);
-      command = Run({TextMember("a.txt", "a"), b, TextMember("c.txt", "c"), Config("Executable=x.exe\r\n")});
-    }
-    EXPECT_EQ(command, "");
+    EXPECT_EQ(RunWith(faulty, {TextMember("a.txt", "a"), b, TextMember("c.txt", "c"), Config("Executable=x.exe\r\n")}), "");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].caption, row.caption);
     EXPECT_NE(ui.messages[0].text.find(row.message), std::string::npos) << ui.messages[0].text;
@@ -161,13 +160,9 @@ TEST_F(ExtractionTest, EveryConfigurationKeyComesFromOneReading) {
   FaultyFileSystem faulty(PlatformFileSystem());
   faulty.LimitTo(At("$k$v$t$r.cnf"));
   faulty.FailAt(FsCall::Open, 2, kErrorSharingViolation, true);
-  std::string command;
-  {
-    ScopedFileSystem scoped(faulty);
-    command = Run({TextMember("keep.txt", "new"), TextMember("a.txt", "a"),
-                   Config("OverWrite=0\r\nExecutable=setup.exe\r\nParameters=/q\r\n")});
-  }
-  EXPECT_EQ(command, At("setup.exe /q"));
+  EXPECT_EQ(RunWith(faulty, {TextMember("keep.txt", "new"), TextMember("a.txt", "a"),
+                             Config("OverWrite=0\r\nExecutable=setup.exe\r\nParameters=/q\r\n")}),
+            At("setup.exe /q"));
   EXPECT_EQ(ReadDiskText(At("keep.txt")), "old");
   EXPECT_EQ(ui.asked, std::vector<std::string>{At("keep.txt")});
   EXPECT_EQ(ListLines(), std::vector<std::string>{At("a.txt")});
@@ -178,37 +173,27 @@ TEST_F(ExtractionTest, EveryConfigurationKeyComesFromOneReading) {
 // which file and why, no other member is written (a file to be asked about stays as it was)
 // and nothing starts.
 TEST_F(ExtractionTest, UnreadableConfigurationEndsTheRunLikeAFailedMember) {
-  struct Case {
-    FsCall kind;
-    int n, error;
-  };
+  struct Case { FsCall kind; int n, error; };
   for (const Case& c : {Case{FsCall::Open, 1, kErrorSharingViolation}, Case{FsCall::Open, 1, kErrorFileNotFound},
                         Case{FsCall::Read, 1, kErrorAccessDenied}, Case{FsCall::Read, 2, kErrorLockViolation}}) {
-    const std::string where = std::string(FsCallName(c.kind)) + " #" + std::to_string(c.n) + " fails with " +
-                              std::to_string(c.error);
+    SCOPED_TRACE(std::string(FsCallName(c.kind)) + " #" + std::to_string(c.n) + " fails with " + std::to_string(c.error));
     TempFolder fresh;
     target = fresh / "t\\";
     WriteDiskFile(At("keep.txt"), Bytes("old"));
     FaultyFileSystem faulty(PlatformFileSystem());
     faulty.LimitTo(At("$k$v$t$r.cnf"));
     faulty.FailAt(c.kind, c.n, c.error);
-    std::string command;
-    {
-      ScopedFileSystem scoped(faulty);
-      command = Run({TextMember("keep.txt", "new"), TextMember("a.txt", "a"),
-                     Config("OverWrite=0\r\nExecutable=setup.exe\r\n" +
-                                  std::string(5000, ';') + "\r\n")});
-    }
-    EXPECT_EQ(command, "") << where;
-    ASSERT_EQ(ui.messages.size(), 1u) << where;
-    EXPECT_EQ(ui.messages[0].caption, "Error") << where;
-    EXPECT_EQ(ui.messages[0].text.rfind("Error reading file " + At("$k$v$t$r.cnf") + ".\r\n", 0), 0u)
-        << where << ": " << ui.messages[0].text;
-    EXPECT_EQ(ReadDiskText(At("keep.txt")), "old") << where;
-    EXPECT_TRUE(ui.asked.empty()) << where;
-    EXPECT_FALSE(DiskFileExists(At("a.txt"))) << where;
-    EXPECT_FALSE(DiskFileExists(At("$k$v$t$r.cnf"))) << where;
-    EXPECT_TRUE(ListLines().empty()) << where;
+    EXPECT_EQ(RunWith(faulty, {TextMember("keep.txt", "new"), TextMember("a.txt", "a"),
+                               Config("OverWrite=0\r\nExecutable=setup.exe\r\n" + std::string(5000, ';') + "\r\n")}),
+              "");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].caption, "Error");
+    EXPECT_EQ(ui.messages[0].text.rfind("Error reading file " + At("$k$v$t$r.cnf") + ".\r\n", 0), 0u) << ui.messages[0].text;
+    EXPECT_EQ(ReadDiskText(At("keep.txt")), "old");
+    EXPECT_TRUE(ui.asked.empty());
+    EXPECT_FALSE(DiskFileExists(At("a.txt")));
+    EXPECT_FALSE(DiskFileExists(At("$k$v$t$r.cnf")));
+    EXPECT_TRUE(ListLines().empty());
   }
 }
 
