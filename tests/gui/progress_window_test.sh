@@ -31,17 +31,9 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "progress_window_test: FAIL: $*" >&2; [ -f "$work/report" ] && sed 's/^/  report: /' "$work/report" >&2; exit 1; }
 
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 130 160); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:$n
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    break
-  done
-  [ -n "$xvfb_pid" ] || fail "no free display for Xvfb"
-fi
+source "$(dirname "$0")/../../scripts/xvfb.sh"
+sfx_start_xvfb || fail "no free display for Xvfb"
+xvfb_pid=$SFX_XVFB_PID
 
 # With no window manager on the virtual screen, Wine is asked to draw the caption and frame
 # itself (for this program only), so the screenshot shows the whole window.

@@ -36,17 +36,9 @@ for tool in convert openssl osslsigncode wine; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/bootstrap.sh)"
 done
 
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 161 190); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:$n
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    break
-  done
-  [ -n "$xvfb_pid" ] || fail "no free display for Xvfb"
-fi
+source "$(dirname "$0")/../../scripts/xvfb.sh"
+sfx_start_xvfb || fail "no free display for Xvfb"
+xvfb_pid=$SFX_XVFB_PID
 
 cd "$work" || exit 1
 mkdir -p payload temp
