@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake g++ ninja-build googletest libgtest-dev libbenchmark-dev
           g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-          wine wine32:i386 xvfb xdotool x11-apps imagemagick clang libclang-rt-14-dev
+          g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+          wine wine64 wine32:i386 xvfb xdotool x11-apps imagemagick clang libclang-rt-14-dev
           osslsigncode openssl python3 time)
 
 missing=()

@@ -41,9 +41,28 @@ namespace {
 
 __cxxabiv1::__cxa_eh_globals ExceptionState;
 
-// The runtime's own bookkeeping in front of each thrown object (its __cxa_refcounted_exception,
-// 96 bytes on i686 with this compiler); it must be zeroed.
-constexpr std::size_t kExceptionHeader = 96;
+// The runtime's own bookkeeping in front of each thrown object, laid out as the C++ ABI gives
+// it (a reference count, then the exception record, whose unwinder header is aligned for any
+// type). The runtime finds it at a fixed distance before the object, so the copy here must
+// have the runtime's size: 96 bytes on i686, 160 on x86-64 with this compiler. It must be zeroed.
+struct RefcountedExceptionLayout {
+  int referenceCount;
+  struct {
+    void* exceptionType;
+    void (*exceptionDestructor)(void*);
+    void (*unexpectedHandler)();
+    void (*terminateHandler)();
+    void* nextException;
+    int handlerCount;
+    int handlerSwitchValue;
+    const unsigned char* actionRecord;
+    const unsigned char* languageSpecificData;
+    _Unwind_Ptr catchTemp;
+    void* adjustedPtr;
+    _Unwind_Exception unwindHeader;
+  } exception;
+};
+constexpr std::size_t kExceptionHeader = sizeof(RefcountedExceptionLayout);
 
 // An exception must still be raised when memory has run out (EOutOfMemory, std::bad_alloc):
 // one object at a time may come from this reserve.
@@ -86,7 +105,10 @@ void __cxa_guard_abort(__cxxabiv1::__guard*) noexcept {}
 
 // The link-time optimiser gives functions with nothing but clean-ups the C language's
 // personality routine, which would bring libgcc's second routine (about 1.5 KB). The C++
-// routine handles such functions' tables (clean-ups only) in the same way.
+// routine handles such functions' tables (clean-ups only) in the same way. On x86-64, where
+// the unwinder is the system's structured exception handling, the optimiser gives such
+// functions no routine of their own, so there is nothing to replace.
+#ifndef __SEH__
 _Unwind_Reason_Code __gxx_personality_v0(int, _Unwind_Action, _Unwind_Exception_Class,
                                          _Unwind_Exception*, _Unwind_Context*);
 __attribute__((used)) _Unwind_Reason_Code __gcc_personality_v0(int version, _Unwind_Action actions,
@@ -95,6 +117,7 @@ __attribute__((used)) _Unwind_Reason_Code __gcc_personality_v0(int version, _Unw
                                                                _Unwind_Context* context) {
   return __gxx_personality_v0(version, actions, exceptionClass, exception, context);
 }
+#endif
 
 }  // extern "C"
 

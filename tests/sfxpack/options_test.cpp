@@ -44,22 +44,24 @@ TEST(CreateRequest, DefaultsAndEveryOption) {
   EXPECT_TRUE(plain.config.useDirs && plain.config.overwrite && plain.config.attributes &&
               plain.config.fileDate);
   EXPECT_TRUE(plain.config.executable.empty());
-  EXPECT_FALSE(plain.nativeStub);
+  EXPECT_EQ(plain.stubKind, TCreateRequest::StubKind::kWin32);
 
   const TCreateRequest full = Request({"-o", "out", "--native", "--run", "setup.exe", "--params", "/S",
                                        "--no-dirs", "--ask-overwrite", "--no-attributes", "--no-date",
                                        "-3", "a", "b"});
   EXPECT_EQ(full.level, 3);
-  EXPECT_TRUE(full.nativeStub);
+  EXPECT_EQ(full.stubKind, TCreateRequest::StubKind::kNative);
   EXPECT_EQ(full.config.executable, "setup.exe");
   EXPECT_EQ(full.config.parameters, "/S");
   EXPECT_FALSE(full.config.useDirs || full.config.overwrite || full.config.attributes ||
                full.config.fileDate);
   EXPECT_EQ(full.paths, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Request({"-o", "out", "--x64", "a"}).stubKind, TCreateRequest::StubKind::kX64);
 }
 
 TEST(CreateRequest, RequestsThatMakeNoSense) {
   const std::vector<Arguments> rows = {{"dir"}, {"-o", "out"}, {"-o", "out", "--native", "--stub", "s", "d"},
+                                       {"-o", "out", "--x64", "--native", "d"},
                                        {"-o", "out", "--params", "/S", "d"},
                                        {"-o", "out", "--run", "a\r\nExecutable=evil.exe", "d"},
                                        {"-o", "out", "--run", std::string(300, 'x'), "d"}};

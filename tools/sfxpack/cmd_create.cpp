@@ -25,6 +25,9 @@
 #ifndef SFXPACK_BUILD_STUB
 #define SFXPACK_BUILD_STUB ""
 #endif
+#ifndef SFXPACK_BUILD_STUB64
+#define SFXPACK_BUILD_STUB64 ""
+#endif
 
 namespace {
 
@@ -37,6 +40,7 @@ const char kCreateUsage[] =
     "\n"
     "  -o OUT             the installer to write (replaced only when complete)\n"
     "  --stub FILE        put the archive behind this stub\n"
+    "  --x64              use the x64 stub sfxstub64.exe, for Windows without 32-bit support\n"
     "  --native           use the native (Linux) stub instead of the Win32 sfxstub.exe\n"
     "  --run EXE          program to start after unpacking, relative to the unpack folder\n"
     "  --params TEXT      its arguments\n"
@@ -45,7 +49,7 @@ const char kCreateUsage[] =
     "  --no-attributes    do not give unpacked files their stored attributes\n"
     "  --no-date          do not give unpacked files their stored dates\n"
     "  -1 .. -9           compression level: -1 fastest, -9 smallest (default -6)\n"
-    "  --icon FILE.ico    give the installer this icon (Win32 stub only)\n"
+    "  --icon FILE.ico    give the installer this icon (Windows stubs only)\n"
     "  --version-info KEY=VALUE\n"
     "                     a version string in the installer's properties: ProductName,\n"
     "                     FileDescription, FileVersion, ProductVersion, CompanyName,\n"
@@ -53,7 +57,8 @@ const char kCreateUsage[] =
     "  --help             show this text\n"
     "\n"
     "The Win32 stub is looked for in --stub, $SFXPACK_STUB, sfxstub.exe beside sfxpack,\n"
-    "then the build tree.\n";
+    "then the build tree; with --x64 in $SFXPACK_STUB64, sfxstub64.exe beside sfxpack, then\n"
+    "the build tree.\n";
 
 const std::vector<std::string> kLevelFlags = {"-1", "-2", "-3", "-4", "-5", "-6", "-7", "-8", "-9"};
 
@@ -183,7 +188,8 @@ void VerifyWritten(const std::string& temporaryPath, const std::string& output, 
 const std::vector<TOptionDef>& CreateOptionList() {
   static const std::vector<TOptionDef> kOptions = [] {
     std::vector<TOptionDef> known = {{"-o", true},         {"--stub", true},
-                                      {"--native", false},  {"--run", true},
+                                      {"--native", false},  {"--x64", false},
+                                      {"--run", true},
                                       {"--params", true},   {"--no-dirs", false},
                                       {"--ask-overwrite", false}, {"--no-attributes", false},
                                       {"--no-date", false}};
@@ -202,9 +208,12 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options) {
   request.paths = options.Operands();
   if (request.paths.empty()) throw EUsageError("give at least one file or folder to pack");
   request.stub = options.Value("--stub");
-  request.nativeStub = options.Has("--native");
+  using StubKind = TCreateRequest::StubKind;
+  if (options.Has("--stub") + options.Has("--native") + options.Has("--x64") > 1)
+    throw EUsageError("give only one of --stub, --native and --x64");
+  if (options.Has("--native")) request.stubKind = StubKind::kNative;
+  if (options.Has("--x64")) request.stubKind = StubKind::kX64;
   if (options.Has("--stub") && request.stub.empty()) throw EUsageError("--stub needs a file");
-  if (request.nativeStub && options.Has("--stub")) throw EUsageError("give either --stub or --native");
   TConfiguration& config = request.config;
   config.executable = options.Value("--run");
   config.parameters = options.Value("--params");
@@ -221,8 +230,8 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options) {
   const std::string level = options.LastOf(kLevelFlags);
   request.level = level.empty() ? kLzhDefaultLevel : level[1] - '0';
   request.branding = BrandingOf(options);
-  if (request.nativeStub && !request.branding.Empty()) {
-    throw EUsageError("--icon and --version-info need the Win32 stub, not --native");
+  if (request.stubKind == StubKind::kNative && !request.branding.Empty()) {
+    throw EUsageError("--icon and --version-info need a Windows stub, not --native");
   }
   return request;
 }
@@ -230,14 +239,16 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options) {
 std::string FindStub(const TCreateRequest& request, std::vector<std::string>& tried) {
   if (!request.stub.empty()) return request.stub;
   std::vector<std::string> candidates;
-  if (request.nativeStub) {
+  using StubKind = TCreateRequest::StubKind;
+  if (request.stubKind == StubKind::kNative) {
     candidates.push_back(BesideTool("sfxstub"));
     candidates.push_back(BesideTool("../../app/sfxstub"));
   } else {
-    const char* fromEnvironment = std::getenv("SFXPACK_STUB");
+    const bool x64 = request.stubKind == StubKind::kX64;
+    const char* fromEnvironment = std::getenv(x64 ? "SFXPACK_STUB64" : "SFXPACK_STUB");
     if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
-    candidates.push_back(BesideTool("sfxstub.exe"));
-    candidates.push_back(SFXPACK_BUILD_STUB);
+    candidates.push_back(BesideTool(x64 ? "sfxstub64.exe" : "sfxstub.exe"));
+    candidates.push_back(x64 ? SFXPACK_BUILD_STUB64 : SFXPACK_BUILD_STUB);
   }
   for (const std::string& candidate : candidates) {
     if (candidate.empty()) continue;
@@ -253,7 +264,8 @@ void CreateInstaller(const TCreateRequest& request) {
   if (stubPath.empty()) {
     std::string places;
     for (const std::string& place : tried) places += (places.empty() ? "" : ", ") + place;
-    throw EPackError(std::string("no ") + (request.nativeStub ? "native" : "Win32") +
+    static const char* const kKindNames[] = {"Win32", "x64", "native"};
+    throw EPackError(std::string("no ") + kKindNames[static_cast<int>(request.stubKind)] +
                      " stub found (looked at " + places + "); give one with --stub FILE");
   }
   bool hasDigits = false;
@@ -264,7 +276,7 @@ void CreateInstaller(const TCreateRequest& request) {
   for (const std::string& warning : scan.warnings) ReportError("warning: " + warning);
   CheckMemberNames(scan.files, request.config.useDirs, request.output);
   WarnAboutExecutable(request, scan.files);
-  if (!request.nativeStub) WarnAboutNonAsciiNames(scan.files);
+  if (request.stubKind != TCreateRequest::StubKind::kNative) WarnAboutNonAsciiNames(scan.files);
 
   TPackedMembers packed = PackFiles(scan.files, request.level);
   TMemberEntry configEntry;

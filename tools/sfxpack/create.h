@@ -12,7 +12,9 @@
 struct TCreateRequest {
   std::string output;
   std::string stub;       // as given by --stub; empty: look for the default
-  bool nativeStub = false;
+  // Which stub is looked for when --stub is not given: the i686 Win32 one, the x64 one
+  // (--x64, for systems without 32-bit support) or the native one (--native).
+  enum class StubKind { kWin32, kX64, kNative } stubKind = StubKind::kWin32;
   TConfiguration config;
   int level = 0;          // 1..9
   std::vector<std::string> paths;
@@ -27,7 +29,8 @@ const std::vector<TOptionDef>& CreateOptionList();
 TCreateRequest CreateRequestOf(const ParsedOptions& options);
 
 // Where the stub comes from: --stub; for --native the native stub beside the tool or in the
-// build tree's app folder; otherwise $SFXPACK_STUB, sfxstub.exe beside the tool, then the
+// build tree's app folder; for --x64 $SFXPACK_STUB64, sfxstub64.exe beside the tool, then the
+// path fixed at build time; otherwise $SFXPACK_STUB, sfxstub.exe beside the tool, then the
 // path fixed at build time. `tried` receives the places looked at when none is found.
 std::string FindStub(const TCreateRequest& request, std::vector<std::string>& tried);
 

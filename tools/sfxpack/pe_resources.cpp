@@ -17,8 +17,6 @@ constexpr size_t kFileAlignmentField = 36;
 constexpr size_t kImageSizeField = 56;
 constexpr size_t kHeadersSizeField = 60;
 constexpr size_t kChecksumField = 64;
-constexpr size_t kDirectoryCountField = 92;
-constexpr size_t kDirectories = 96;
 constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kVirtualSizeField = 8;
 constexpr size_t kVirtualAddressField = 12;
@@ -27,6 +25,7 @@ constexpr size_t kRawPositionField = 20;
 constexpr size_t kCharacteristicsField = 36;
 
 constexpr uint16_t kPe32Magic = 0x10B;
+constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr unsigned kSecurityDirectory = 4;
 constexpr unsigned kResourceDirectory = 2;
 constexpr unsigned kRelocationDirectory = 5;
@@ -37,6 +36,16 @@ constexpr uint32_t kDiscardable = 0x02000000;
 constexpr uint32_t kSubdirectoryBit = 0x80000000;
 
 [[noreturn]] void Reject(const std::string& reason) { throw EBadImage(reason); }
+
+// The data directories follow the optional header's fixed fields, which a 64-bit image (PE32+)
+// makes 16 bytes longer (its image base and stack sizes are 8 bytes wide); the fields before
+// them, alignments, sizes and checksum, stand at the same places in both kinds. The directory
+// count stands just before the directories.
+size_t DirectoriesOf(uint16_t magic) {
+  if (magic == kPe32Magic) return 96;
+  if (magic == kPe32PlusMagic) return 112;
+  Reject("not a 32-bit or 64-bit Windows program");
+}
 
 // Bounds-checked little-endian access to a byte range.
 class View {
@@ -219,15 +228,16 @@ PeImage::PeImage(Bytes image) : image_(std::move(image)) {
   const View view(image_);
   if (view.Size() < 64 || image_[0] != 'M' || image_[1] != 'Z') Reject("not a Windows program");
   header_ = view.U32(0x3C);
-  view.Need(header_, kOptionalHeader + kDirectories, "the PE header");
+  view.Need(header_, kOptionalHeader + 2, "the PE header");
   if (view.U32(header_) != 0x00004550) Reject("not a Windows program");
   const size_t optional = header_ + kOptionalHeader;
-  if (view.U16(optional) != kPe32Magic) Reject("not a 32-bit Windows program");
-  const uint32_t directories = view.U32(optional + kDirectoryCountField);
+  directories_ = DirectoriesOf(view.U16(optional));
+  view.Need(optional, directories_, "the PE header");
+  const uint32_t directories = view.U32(optional + directories_ - 4);
   directoryCount_ = directories;
   const size_t optionalSize = view.U16(header_ + kOptionalSizeField);
   if (directories <= kRelocationDirectory || directories > 16 ||
-      optionalSize < kDirectories + directories * 8)
+      optionalSize < directories_ + directories * 8)
     Reject("the optional header is malformed");
   const uint32_t sectionAlignment = view.U32(optional + kSectionAlignmentField);
   const uint32_t fileAlignment = view.U32(optional + kFileAlignmentField);
@@ -246,7 +256,7 @@ PeImage::PeImage(Bytes image) : image_(std::move(image)) {
     if (uint64_t{s.virtualAddress} + s.Span() > 0xFFFFFFFFu) Reject("a section lies beyond 4 GiB");
   }
 
-  const uint32_t resourceAddress = view.U32(optional + kDirectories + kResourceDirectory * 8);
+  const uint32_t resourceAddress = view.U32(optional + directories_ + kResourceDirectory * 8);
   const auto home = std::find_if(sections.begin(), sections.end(), [&](const TSection& s) {
     return s.virtualAddress == resourceAddress && s.rawSize != 0;
   });
@@ -365,8 +375,8 @@ size_t ChecksumPosition(const Bytes& image) {
   if (view.Size() < 64 || image[0] != 'M' || image[1] != 'Z') Reject("not a Windows program");
   const size_t header = view.U32(0x3C);
   view.Need(header, kOptionalHeader + kChecksumField + 4, "the PE header");
-  if (view.U32(header) != 0x00004550 || view.U16(header + kOptionalHeader) != kPe32Magic)
-    Reject("not a 32-bit Windows program");
+  if (view.U32(header) != 0x00004550) Reject("not a Windows program");
+  DirectoriesOf(view.U16(header + kOptionalHeader));
   return header + kOptionalHeader + kChecksumField;
 }
 
@@ -374,14 +384,14 @@ namespace {
 
 // Debugging data are found through file positions and addresses in the debug directory's
 // entries; those that lie behind the resources moved with them.
-void MoveDebugData(const View& view, size_t optional, unsigned directoryCount,
+void MoveDebugData(const View& view, size_t directoryTable, unsigned directoryCount,
                    const std::vector<TSection>& sections, unsigned resourceSection, Bytes& out,
                    int64_t rawDelta, int64_t addressDelta) {
   if (directoryCount <= kDebugDirectory || (rawDelta == 0 && addressDelta == 0)) return;
   const TSection& home = sections[resourceSection];
   const uint64_t homeEnd = uint64_t{home.rawPosition} + home.rawSize;
   const uint32_t homeAddressEnd = home.virtualAddress + home.Span();
-  const size_t entry = optional + kDirectories + kDebugDirectory * 8;
+  const size_t entry = directoryTable + kDebugDirectory * 8;
   const uint32_t address = view.U32(entry);
   const uint32_t size = view.U32(entry + 4);
   if (address == 0 || size == 0) return;
@@ -416,7 +426,8 @@ Bytes PeImage::Build() const {
   const TSection home = sections[resourceSection_];
   const Bytes resources = SerialiseResources(resources_, home.virtualAddress, directoryStamp_);
 
-  auto directory = [&](unsigned index) { return view.U32(optional + kDirectories + index * 8); };
+  const size_t directoryTable = optional + directories_;
+  auto directory = [&](unsigned index) { return view.U32(directoryTable + index * 8); };
   if (directory(kSecurityDirectory) != 0)
     Reject("the program is signed; sign the installer after packing instead");
 
@@ -478,12 +489,12 @@ Bytes PeImage::Build() const {
     imageEnd = std::max(imageEnd, uint64_t{s.virtualAddress} + s.Span());
   }
   Put32(out, optional + kImageSizeField, static_cast<uint32_t>(AlignUp(imageEnd, sectionAlignment)));
-  Put32(out, optional + kDirectories + kResourceDirectory * 8, home.virtualAddress);
-  Put32(out, optional + kDirectories + kResourceDirectory * 8 + 4,
+  Put32(out, directoryTable + kResourceDirectory * 8, home.virtualAddress);
+  Put32(out, directoryTable + kResourceDirectory * 8 + 4,
         static_cast<uint32_t>(resources.size()));
   const uint32_t relocations = directory(kRelocationDirectory);
   if (relocations >= home.virtualAddress + home.Span())
-    Put32(out, optional + kDirectories + kRelocationDirectory * 8,
+    Put32(out, directoryTable + kRelocationDirectory * 8,
           static_cast<uint32_t>(relocations + addressDelta));
   if ((home.characteristics & kInitializedData) != 0)
     Put32(out, optional + kInitializedDataField,
@@ -491,7 +502,7 @@ Bytes PeImage::Build() const {
   const uint32_t symbols = view.U32(header_ + kSymbolTableField);
   if (symbols != 0 && symbols >= homeEnd)
     Put32(out, header_ + kSymbolTableField, static_cast<uint32_t>(symbols + rawDelta));
-  MoveDebugData(view, optional, directoryCount_, sections, resourceSection_, out, rawDelta,
+  MoveDebugData(view, directoryTable, directoryCount_, sections, resourceSection_, out, rawDelta,
                 addressDelta);
   if (imageEnd > 0xFFFFFFFFu - sectionAlignment) Reject("the program would grow too large");
   if (view.U32(optional + kChecksumField) != 0)

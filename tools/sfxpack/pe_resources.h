@@ -74,6 +74,7 @@ class PeImage {
   size_t sectionTable_ = 0;  // file position of the first section header
   unsigned sectionCount_ = 0;
   unsigned directoryCount_ = 0;
+  size_t directories_ = 0;   // position of the data directories in the optional header
   unsigned resourceSection_ = 0;
 };
 

@@ -83,6 +83,6 @@ void StampInstallerChecksum(std::vector<uint8_t>& stub, const std::vector<uint8_
     const uint32_t sum = ImageChecksum(stub.data(), stub.size(), archive.data(), archive.size(), at);
     for (int i = 0; i < 4; ++i) stub[at + i] = static_cast<uint8_t>(sum >> (8 * i));
   } catch (const EBadImage&) {
-    // Not a PE32 image after all (a 64-bit stub, say): its checksum stays as it is.
+    // Not a Windows program image after all: there is no checksum to keep.
   }
 }
