@@ -1,28 +1,31 @@
 #!/usr/bin/env bash
-# Figures of the stubs: the stripped size of sfxstub.exe with what takes its space, and the
-# native stub's peak memory while it unpacks one large member, for two member sizes (the
-# figure must not grow with the archive).
+# Figures of the stubs: the stripped size of each Windows stub with what takes its space, and
+# the native stub's peak memory while it unpacks one large member, for two member sizes (the
+# figure must not grow with the archive; LARGE_MIB sets the larger, 256 by default).
 #
-#   tests/e2e/measure_stub.sh <native-build> [<win32-build>] [large-MiB]
+#   tests/e2e/measure_stub.sh <native-build> [<windows-build>...]
 set -euo pipefail
-[ $# -ge 1 ] || { echo "usage: $0 <native-build> [<win32-build>] [large-MiB]" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: $0 <native-build> [<windows-build>...]" >&2; exit 2; }
 native=$(cd "$1" && pwd)
-win32=${2:-}
-large_mib=${3:-256}
+shift
+large_mib=${LARGE_MIB:-256}
+source "$(dirname "$0")/../../scripts/windows.sh"
 [ -x /usr/bin/time ] || bash "$(dirname "$0")/../../scripts/bootstrap.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-if [ -n "$win32" ]; then
-  stub=$win32/app/sfxstub.exe
-  i686-w64-mingw32-strip -o "$work/sfxstub.exe" "$stub"
-  echo "sfxstub.exe stripped: $(stat -c %s "$work/sfxstub.exe") bytes (96 KiB = 98304)"
-  i686-w64-mingw32-objdump -h "$work/sfxstub.exe" | while read -r _ name size _; do
-    if [[ $name == .* ]]; then printf '  section %-9s %7d bytes\n' "$name" "$((16#$size))"; fi
+for build in "$@"; do
+  stub=$(sfx_windows_stub "$build")
+  name=$(basename "$stub")
+  objdump=$(sfx_objdump "$stub")
+  "${objdump%objdump}strip" -o "$work/$name" "$stub"
+  echo "$name ($(sfx_pe_machine "$stub")) stripped: $(stat -c %s "$work/$name") bytes (96 KiB = 98304)"
+  "$objdump" -h "$work/$name" | while read -r _ section size _; do
+    if [[ $section == .* ]]; then printf '  section %-9s %7d bytes\n' "$section" "$((16#$size))"; fi
   done
-  echo "  imports: $(i686-w64-mingw32-objdump -p "$work/sfxstub.exe" | awk '/DLL Name/ { printf "%s ", $3 }')"
-fi
+  echo "  imports: $("$objdump" -p "$work/$name" | awk '/DLL Name/ { printf "%s ", $3 }')"
+done
 
 # Text-like content that compresses about as well as a program: varied lines, no long runs.
 make_member() {  # make_member <MiB> <file>

@@ -2,16 +2,16 @@
 # The progress window on a real (virtual) screen: Wine draws it on Xvfb, the test looks at
 # the pixels of a screenshot and clicks it with xdotool.
 #
-#   tests/gui/progress_window_test.sh <win32-build-dir>
+#   tests/gui/progress_window_test.sh <windows-build-dir> (win32 or win64)
 #
 # Checks that the window is centred on the screen, that the bar at 40 % is filled in the
 # highlight colour up to the computed split and in the face colour after it, that the
 # status label shows a long path shortened with "...\", that a click on the bar does not
 # cancel and that a click on "Abbruch" reaches the program as CancelRequested. Keeps the
-# screenshot of the window at 40 % as <win32-build-dir>/artifacts/progress-40.png.
+# screenshot of the window at 40 % as <windows-build-dir>/artifacts/progress-40.png.
 set -uo pipefail
 
-build=$(cd "${1:?usage: $0 <win32-build-dir>}" && pwd)
+build=$(cd "${1:?usage: $0 <windows-build-dir>}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run.sh
 driver=$build/tests/gui/progress_window_driver.exe
@@ -50,7 +50,7 @@ wait_for() {  # wait_for <pattern> <seconds>
 }
 field() { tr -d '\r' <"$work/report" | sed -n "s/^$1 //p" | head -n 1; }
 
-"$wine_run" "$driver" --pause-at 40 --report "$(winepath -w "$work/report" 2>/dev/null || echo "$work/report")" \
+"$wine_run" "$driver" --pause-at 40 --report "$("$wine_run" winepath -w "$work/report" 2>/dev/null | tr -d '\r')" \
   "$long_path" "C:\\Programme\\Beispiel\\readme.txt" >"$work/stdout" 2>"$work/stderr" &
 driver_pid=$!
 wait_for '^paused' 90 || fail "the driver did not reach 40 %"

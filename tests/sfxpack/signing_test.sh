@@ -3,24 +3,25 @@
 # certificate) still lists, tests and extracts: the signature's certificate table lands behind
 # the archive, where no member reaches.
 #
-# Usage: tests/sfxpack/signing_test.sh NATIVE_BUILD_DIR WIN32_BUILD_DIR
-#   NATIVE_BUILD_DIR holds tools/sfxpack/sfxpack, WIN32_BUILD_DIR holds app/sfxstub.exe.
+# Usage: tests/sfxpack/signing_test.sh NATIVE_BUILD_DIR WINDOWS_BUILD_DIR
+#   NATIVE_BUILD_DIR holds tools/sfxpack/sfxpack, WINDOWS_BUILD_DIR (win32 or win64) the stub.
 # Exits non-zero on any failure. With SFXPACK_SIGNING_KEEP=1 the scratch folder stays and the
 # signed installer's path is printed, for a run under Wine:
 #   xvfb-run -a scripts/wine-run.sh "$(SFXPACK_SIGNING_KEEP=1 tests/sfxpack/signing_test.sh ...)"
 set -euo pipefail
 
-native=${1:?usage: $0 NATIVE_BUILD_DIR WIN32_BUILD_DIR}
-win32=${2:?usage: $0 NATIVE_BUILD_DIR WIN32_BUILD_DIR}
+native=${1:?usage: $0 NATIVE_BUILD_DIR WINDOWS_BUILD_DIR}
+win32=${2:?usage: $0 NATIVE_BUILD_DIR WINDOWS_BUILD_DIR}
 native=$(cd "$native" && pwd)
 win32=$(cd "$win32" && pwd)
 sfxpack=$native/tools/sfxpack/sfxpack
-stub=$win32/app/sfxstub.exe
+source "$(dirname "$0")/../../scripts/windows.sh"
+stub=$(sfx_windows_stub "$win32")
 for tool in openssl osslsigncode; do
   command -v "$tool" >/dev/null || { echo "signing_test: $tool is missing (scripts/bootstrap.sh)" >&2; exit 1; }
 done
 [ -x "$sfxpack" ] || { echo "signing_test: no sfxpack at $sfxpack" >&2; exit 1; }
-[ -f "$stub" ] || { echo "signing_test: no Win32 stub at $stub" >&2; exit 1; }
+[ -f "$stub" ] || { echo "signing_test: no Windows stub at $stub" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/sfxpack-signing.XXXXXX")
 fail() { echo "signing_test: $*" >&2; exit 1; }

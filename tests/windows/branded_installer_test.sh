@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# An installer made with `sfxpack create --icon --version-info` on the Win32 stub, under Wine:
+# An installer made with `sfxpack create --icon --version-info` on a Windows stub, under Wine:
 #  - it still runs a full installation: it unpacks, starts the packed program and cleans up;
 #  - the system's resource functions find the new icon (group, images, an icon made from the
 #    best image), the version strings and numbers, the dialog template and string resource 1;
@@ -7,18 +7,19 @@
 #    the signed installer runs and reads back the same way.
 # The packed program is resource_probe.exe itself, started by the installer on the installer.
 #
-#   tests/windows/branded_installer_test.sh NATIVE_BUILD_DIR WIN32_BUILD_DIR
+#   tests/windows/branded_installer_test.sh NATIVE_BUILD_DIR WINDOWS_BUILD_DIR (win32 or win64)
 #
 # Starts its own Xvfb when DISPLAY is not set; runs Wine in the project's prefix through
 # scripts/wine-run.sh. Prints the create command and its output.
 set -uo pipefail
 
-native=$(cd "${1:?usage: $0 NATIVE_BUILD_DIR WIN32_BUILD_DIR}" && pwd)
-win32=$(cd "${2:?usage: $0 NATIVE_BUILD_DIR WIN32_BUILD_DIR}" && pwd)
+native=$(cd "${1:?usage: $0 NATIVE_BUILD_DIR WINDOWS_BUILD_DIR}" && pwd)
+win32=$(cd "${2:?usage: $0 NATIVE_BUILD_DIR WINDOWS_BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run.sh
 sfxpack=$native/tools/sfxpack/sfxpack
-stub=$win32/app/sfxstub.exe
+source "$here/../../scripts/windows.sh"
+stub=$(sfx_windows_stub "$win32")
 probe=$win32/tests/windows/resource_probe.exe
 with_temp=$win32/tests/e2e/with_temp.exe
 
@@ -32,7 +33,7 @@ trap cleanup EXIT
 fail() { echo "branded_installer_test: FAIL: $*" >&2; exit 1; }
 
 for file in "$sfxpack" "$stub" "$probe"; do [ -f "$file" ] || fail "$file is missing"; done
-for tool in convert openssl osslsigncode wine; do
+for tool in convert openssl osslsigncode "$(sfx_wine_loader 64)"; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/bootstrap.sh)"
 done
 
@@ -51,7 +52,7 @@ create=("$sfxpack" create --stub "$stub" -o Branded.exe --icon app.ico
         --version-info FileVersion=2.1.0.5 --version-info ProductVersion=2.1
         --version-info "CompanyName=ACME GmbH" --version-info "LegalCopyright=(c) 2026 ACME"
         --run resource_probe.exe --params "<AD>Branded.exe @" payload)
-echo "\$ sfxpack create --stub sfxstub.exe -o Branded.exe --icon app.ico" \
+echo "\$ sfxpack create --stub $(basename "$stub") -o Branded.exe --icon app.ico" \
      "--version-info 'ProductName=Demo Tool' ... --run resource_probe.exe --params '<AD>Branded.exe @' payload"
 "${create[@]}" 2>&1 || fail "sfxpack create failed"
 echo "Branded.exe: $(stat -c %s Branded.exe) bytes (stub alone: $(stat -c %s "$stub"))"
