@@ -146,21 +146,22 @@ uint32_t DirectoryCrc(FileHandle file, int32_t offset) {
   return crc;
 }
 
-// The block lies right behind the data area. Only a sound block switches checking on: a file
-// that ends before it, or other bytes there (nothing written by an older builder, a
-// signature's certificate table), leave the archive unchecked. A read that fails where the
-// file does hold the bytes is a failure, not a missing block.
+// The block lies right behind the data area. Other bytes there, or none, leave the archive
+// unchecked; bytes that begin like a block must make a sound one, for an installer whose block
+// was damaged is damaged elsewhere just as likely, and unchecked it could start its program
+// with damaged files.
 void ReadChecksumBlock(FileHandle file, int32_t offset, int64_t dataEnd, int32_t fileSize) {
+  uint8_t magic[kChecksumMagicSize];
+  const int32_t available = static_cast<int32_t>(std::min<int64_t>(kChecksumMagicSize, fileSize - dataEnd));
+  if (available > 0) ReadAt(file, dataEnd, magic, available, "the checksum block");
+  if (!LooksLikeChecksumBlock(magic, static_cast<size_t>(std::max(available, 0)))) return;
   const uint32_t count = static_cast<uint32_t>(EntryCount());
   const int64_t size = ChecksumBlockSize(count);
-  if (dataEnd + size > fileSize) return;
-  uint8_t header[kChecksumHeaderSize];
-  ReadAt(file, dataEnd, header, kChecksumHeaderSize, "the checksum block");
-  if (std::memcmp(header, kChecksumMagic, kChecksumMagicSize) != 0) return;
+  if (dataEnd + size > fileSize) throw EArchiveFormat("checksum block cut short");
   std::vector<uint8_t> block(static_cast<size_t>(size));
   ReadAt(file, dataEnd, block.data(), static_cast<int32_t>(size), "the checksum block");
   TArchiveChecksums checksums;
-  if (!ParseChecksumBlock(block.data(), count, checksums)) return;
+  if (!ParseChecksumBlock(block.data(), count, checksums)) throw EArchiveFormat("checksum block damaged");
   if (DirectoryCrc(file, offset) != checksums.directory) throw EArchiveFormat("directory checksum mismatch");
   ChecksumsPresent = true;
   MemberChecksums = std::move(checksums.members);

@@ -38,6 +38,14 @@ uint32_t GetLittleEndian32(const uint8_t* p) {
 
 }  // namespace
 
+bool LooksLikeChecksumBlock(const uint8_t* bytes, size_t available) {
+  if (available == 0) return false;
+  const size_t n = available < kChecksumMagicSize ? available : kChecksumMagicSize;
+  size_t same = 0;
+  for (size_t i = 0; i < n; ++i) same += bytes[i] == static_cast<uint8_t>(kChecksumMagic[i]) ? 1 : 0;
+  return n < kChecksumMagicSize ? same == n : same >= 5;
+}
+
 bool ParseChecksumBlock(const uint8_t* bytes, uint32_t count, TArchiveChecksums& checksums) {
   const size_t crcAt = static_cast<size_t>(ChecksumBlockSize(count)) - 4;
   if (std::memcmp(bytes, kChecksumMagic, kChecksumMagicSize) != 0 ||

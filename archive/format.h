@@ -36,12 +36,15 @@
 //           directory CRC  over the archive's bytes from its first (the 01) up to DataStart
 //           count x CRC    each member's unpacked bytes, in entry order
 //           block CRC      over the block's bytes before it
-//   A block whose magic, count or block CRC is wrong counts as no block: the archive is then
-//   read unchecked, as one without a block always was.
+//   Bytes behind the data that are not a block (none: an older builder; a signature's
+//   certificate table) leave the archive unchecked, as archives without a block always were.
+//   Bytes that begin like a block (LooksLikeChecksumBlock) but do not make a sound one mean a
+//   damaged installer, read no further.
 //
 // Names are 8-bit text with "\" separators, without terminator.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -92,6 +95,12 @@ struct TArchiveChecksums {
   uint32_t directory = 0;
   std::vector<uint32_t> members;  // in entry order
 };
+
+// The first `available` bytes behind the data area (at most 8 are looked at) begin like a
+// checksum block: the magic as far as the file holds it, or, with flipped bits, at least 5 of
+// its 8 bytes. Nothing else an archive is followed by (padding, a certificate table) comes
+// near that, so such bytes are a block, damaged or cut short if it does not parse.
+bool LooksLikeChecksumBlock(const uint8_t* bytes, size_t available);
 
 // True when `bytes`, ChecksumBlockSize(count) of them, are a whole block for `count` entries;
 // `checksums` then holds its CRCs.

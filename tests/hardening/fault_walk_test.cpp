@@ -47,9 +47,10 @@ std::vector<uint8_t> Pattern(size_t size, unsigned seed) {
   return bytes;
 }
 
-// The checksum block behind the data: sound, damaged or written for another member count
-// (both: no checking), or sound with a CRC that the last member or the configuration member
-// does not match (nothing may start, whatever fails besides).
+// The checksum block behind the data: sound; damaged or written for another member count
+// (the directory is refused); or sound with a CRC that the last member or the configuration
+// member does not match. Only with a sound block and matching members may anything start,
+// whatever fails besides.
 enum class Block { Sound, Damaged, WrongCount, LastMemberMismatch, ConfigMismatch };
 
 // One installer and what a run of it should leave behind.
@@ -59,7 +60,7 @@ struct Scenario {
   std::vector<Member> members;  // the configuration member excluded
   std::string keptFile;         // exists before the run; the prompt answers No for it
   std::vector<uint8_t> image;   // stub bytes + archive
-  bool damaged = false;         // a member does not match its checksum
+  bool damaged = false;         // the block or a member's checksum is wrong
 };
 
 void PutCrc(std::vector<uint8_t>& bytes, size_t at, uint32_t crc) {
@@ -115,10 +116,10 @@ Scenario MakeScenario(bool useDirs, bool askFirst, Block block = Block::Sound) {
     case Block::LastMemberMismatch: PutCrc(s.image, memberCrc + 4 * (crcs.size() - 2), crcs[0]); break;
     case Block::ConfigMismatch: PutCrc(s.image, memberCrc + 4 * (crcs.size() - 1), crcs[0]); break;
   }
-  // The block's own CRC stays right, so the block is taken and its mismatching CRC used.
+  // The block's own CRC stays right, so that only the count or a member's CRC is wrong.
   if (block == Block::WrongCount || block == Block::LastMemberMismatch || block == Block::ConfigMismatch)
     PutCrc(s.image, s.image.size() - 4, Crc32(s.image.data() + at, s.image.size() - at - 4));
-  s.damaged = block == Block::LastMemberMismatch || block == Block::ConfigMismatch;
+  s.damaged = block != Block::Sound;
   static const char* const kBlockNames[] = {"", " damaged block", " wrong count", " last member mismatch",
                                             " configuration mismatch"};
   s.label += kBlockNames[static_cast<int>(block)];
@@ -368,7 +369,7 @@ TEST(FaultWalk, EveryCallOfAnInstallerWithFoldersFails) { WalkScenario(true, fal
 
 TEST(FaultWalk, EveryCallFailsWhileAKeptFileIsSkipped) { WalkScenario(false, true, "flat_kept"); }
 
-TEST(FaultWalk, EveryCallFailsWithAChecksumBlockThatChecksNothingOrRefuses) {
+TEST(FaultWalk, EveryCallFailsWithADamagedChecksumBlockOrMember) {
   const struct { Block block; const char* property; } rows[] = {
       {Block::Damaged, "damaged_block"}, {Block::WrongCount, "wrong_count"},
       {Block::LastMemberMismatch, "last_member_mismatch"}, {Block::ConfigMismatch, "config_mismatch"}};

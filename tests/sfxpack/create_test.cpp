@@ -64,7 +64,7 @@ TEST_F(CreateTest, SortedRelativeNamesAndConfigurationLast) {
     EXPECT_EQ(member.offset, next);
     next += member.storedSize;
   }
-  EXPECT_EQ(installer.checksums, ChecksumBlock::Sound);
+  EXPECT_TRUE(installer.hasChecksums);
   EXPECT_EQ(installer.ArchiveBytesEnd(), installer.bytes.size());
 }
 

@@ -34,10 +34,9 @@ void PrintListing(const TInstaller& installer) {
     unpacked += static_cast<uint32_t>(member.unpackedSize);
     stored += static_cast<uint32_t>(member.storedSize);
   }
-  static const char* const kChecksumNotes[] = {"no checksums", "CRC-32 checked", "checksum block damaged"};
   std::printf("%s%12" PRIu64 " %12" PRIu64 " %zu member%s, %s\n", kRule, unpacked, stored,
               installer.members.size(), installer.members.size() == 1 ? "" : "s",
-              kChecksumNotes[static_cast<int>(installer.checksums)]);
+              installer.hasChecksums ? "CRC-32 checked" : "no checksums");
 }
 
 }  // namespace

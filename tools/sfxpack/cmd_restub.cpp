@@ -51,7 +51,7 @@ void Restub(const TInstaller& installer, const std::string& stubPath, const std:
     FailOnFile(output, "the written installer does not read back: " + failure.Message());
   }
   if (copy.members.size() != installer.members.size() ||
-      (copy.checksums == ChecksumBlock::Sound) != (installer.checksums == ChecksumBlock::Sound)) {
+      copy.hasChecksums != installer.hasChecksums) {
     FailOnFile(output, "the written installer does not read back whole");
   }
   file.Commit();

@@ -1,8 +1,6 @@
 #include "tools/sfxpack/installer.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -56,14 +54,7 @@ void ReadDirectory(TInstaller& installer) {
     if (ChecksumsPresent) installer.members.back().checksum = MemberChecksums[static_cast<size_t>(i)];
   }
   ClearEntries();
-  installer.checksums = ChecksumsPresent ? ChecksumBlock::Sound : ChecksumBlock::None;
-  // Whatever follows the data area and begins like the block's magic (as much of it as the
-  // file holds) is a block that was damaged or cut short.
-  const uint64_t end = installer.ArchiveEnd();
-  const size_t behind = static_cast<size_t>(installer.bytes.size() - end);
-  if (!ChecksumsPresent && behind > 0 &&
-      std::memcmp(installer.bytes.data() + end, kChecksumMagic, std::min<size_t>(behind, kChecksumMagicSize)) == 0)
-    installer.checksums = ChecksumBlock::Damaged;
+  installer.hasChecksums = ChecksumsPresent;
 }
 
 }  // namespace
@@ -80,7 +71,7 @@ uint64_t TInstaller::ArchiveEnd() const {
 
 uint64_t TInstaller::ArchiveBytesEnd() const {
   const uint64_t end = ArchiveEnd();
-  return checksums == ChecksumBlock::Sound ? end + ChecksumBlockSize(static_cast<uint32_t>(members.size())) : end;
+  return hasChecksums ? end + ChecksumBlockSize(static_cast<uint32_t>(members.size())) : end;
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {

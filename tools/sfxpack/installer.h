@@ -20,9 +20,6 @@ struct TMember {
   uint32_t checksum = 0;  // CRC-32 of the unpacked bytes, when the installer carries checksums
 };
 
-// The checksum block behind the data area. Damaged: the bytes there begin like a block but do
-// not make a sound one (cut short, flipped bits); the stub then checks nothing, as for None.
-enum class ChecksumBlock { None, Sound, Damaged };
 
 struct TInstaller {
   std::string path;            // native path
@@ -31,12 +28,12 @@ struct TInstaller {
   uint32_t archiveOffset = 0;
   uint32_t dataStart = 0;
   std::vector<TMember> members;  // in directory order; the last is the configuration
-  ChecksumBlock checksums = ChecksumBlock::None;
+  bool hasChecksums = false;  // a checksum block behind the data (older builders wrote none)
 
   // The end of the last member's data: anything behind it (a signature's certificate table,
   // padding) belongs to no member.
   uint64_t ArchiveEnd() const;
-  // The end of the archive's own bytes: ArchiveEnd, or behind a sound checksum block.
+  // The end of the archive's own bytes: ArchiveEnd, or behind the checksum block.
   uint64_t ArchiveBytesEnd() const;
   const uint8_t* MemberData(const TMember& member) const {
     return bytes.data() + dataStart + static_cast<uint32_t>(member.offset);

@@ -35,7 +35,7 @@ TMemberCheck DecodeMember(const TInstaller& installer, const TMember& member) {
                     std::to_string(member.unpackedSize) + " recorded";
     return check;
   }
-  if (installer.checksums == ChecksumBlock::Sound) {
+  if (installer.hasChecksums) {
     const uint32_t crc = Crc32(check.data.data(), check.data.size());
     if (crc != member.checksum) {
       check.problem = "checksum mismatch (CRC-32 " + Hex8(crc) + ", " + Hex8(member.checksum) + " recorded)";
