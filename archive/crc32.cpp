@@ -4,11 +4,14 @@ namespace {
 
 constexpr uint32_t kPolynomial = 0xEDB88320u;
 
-// Slicing by eight: table k gives the CRC contribution of a byte followed by k zero bytes, so
-// eight bytes are folded in with eight independent look-ups instead of a chain of eight. The
+// Slicing by sixteen: table k gives the CRC contribution of a byte followed by k zero bytes, so
+// sixteen bytes are folded in with sixteen independent look-ups instead of a chain of sixteen
+// (the decoder produces over 100 MB/s, and the check must cost it only a few percent). The
 // tables are filled on first use rather than stored in the image, which keeps the stub small.
+constexpr int kSlices = 16;
+
 struct TCrcTables {
-  uint32_t t[8][256];
+  uint32_t t[kSlices][256];
   TCrcTables() {
     for (uint32_t i = 0; i < 256; ++i) {
       uint32_t c = i;
@@ -16,7 +19,7 @@ struct TCrcTables {
       t[0][i] = c;
     }
     for (uint32_t i = 0; i < 256; ++i)
-      for (int k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
+      for (int k = 1; k < kSlices; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
   }
 };
 
@@ -27,17 +30,22 @@ inline uint32_t LittleEndianWord(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// The four look-ups for one 32-bit word of a step; `first` is the table of its last byte, 0 for
+// the step's last word, 12 for its first.
+inline uint32_t Fold(const uint32_t (*t)[256], uint32_t word, int first) {
+  return t[first + 3][word & 0xFF] ^ t[first + 2][(word >> 8) & 0xFF] ^ t[first + 1][(word >> 16) & 0xFF] ^
+         t[first][word >> 24];
+}
+
 }  // namespace
 
 uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t size) {
   static const TCrcTables tables;
-  const auto& t = tables.t;
+  const auto* t = tables.t;
   crc = ~crc;
-  for (; size >= 8; data += 8, size -= 8) {
-    const uint32_t low = crc ^ LittleEndianWord(data);
-    const uint32_t high = LittleEndianWord(data + 4);
-    crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
-          t[3][high & 0xFF] ^ t[2][(high >> 8) & 0xFF] ^ t[1][(high >> 16) & 0xFF] ^ t[0][high >> 24];
+  for (; size >= kSlices; data += kSlices, size -= kSlices) {
+    crc = Fold(t, crc ^ LittleEndianWord(data), 12) ^ Fold(t, LittleEndianWord(data + 4), 8) ^
+          Fold(t, LittleEndianWord(data + 8), 4) ^ Fold(t, LittleEndianWord(data + 12), 0);
   }
   for (; size > 0; ++data, --size) crc = t[0][(crc ^ *data) & 0xFF] ^ (crc >> 8);
   return ~crc;
