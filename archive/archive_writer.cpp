@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "archive/crc32.h"
 #include "host/exceptions.h"
 
 namespace {
@@ -109,5 +110,28 @@ ArchiveBytes BuildArchiveImage(std::vector<TMemberEntry> entries,
   }
   ArchiveBytes image = WriteArchiveDirectory(entries);
   for (const ArchiveBytes& stream : streams) image.insert(image.end(), stream.begin(), stream.end());
+  return image;
+}
+
+ArchiveBytes WriteChecksumBlock(uint32_t directoryChecksum, const std::vector<uint32_t>& memberChecksums) {
+  ArchiveBytes block(kChecksumMagic, kChecksumMagic + kChecksumMagicSize);
+  PutLittleEndian(block, static_cast<uint32_t>(memberChecksums.size()), 4);
+  PutLittleEndian(block, directoryChecksum, 4);
+  for (uint32_t crc : memberChecksums) PutLittleEndian(block, crc, 4);
+  PutLittleEndian(block, Crc32(block.data(), block.size()), 4);
+  return block;
+}
+
+ArchiveBytes BuildCheckedArchiveImage(const std::vector<TMemberEntry>& entries,
+                                      const std::vector<ArchiveBytes>& streams,
+                                      const std::vector<uint32_t>& memberChecksums) {
+  if (memberChecksums.size() != entries.size())
+    throw Exception("Archive image: " + std::to_string(entries.size()) + " entries but " +
+                    std::to_string(memberChecksums.size()) + " checksums");
+  ArchiveBytes image = BuildArchiveImage(entries, streams);
+  size_t directorySize = image.size();
+  for (const ArchiveBytes& stream : streams) directorySize -= stream.size();
+  const ArchiveBytes block = WriteChecksumBlock(Crc32(image.data(), directorySize), memberChecksums);
+  image.insert(image.end(), block.begin(), block.end());
   return image;
 }

@@ -43,3 +43,12 @@ ArchiveBytes WriteArchiveDirectory(const std::vector<TMemberEntry>& entries);
 // entries.size(). The last entry should be the configuration member.
 ArchiveBytes BuildArchiveImage(std::vector<TMemberEntry> entries,
                                const std::vector<ArchiveBytes>& streams);
+
+// The same followed by the checksum block; memberChecksums holds the CRC-32 of each member's
+// unpacked bytes, one per entry.
+ArchiveBytes BuildCheckedArchiveImage(const std::vector<TMemberEntry>& entries,
+                                      const std::vector<ArchiveBytes>& streams,
+                                      const std::vector<uint32_t>& memberChecksums);
+
+// The checksum block for a directory with that CRC and those member CRCs.
+ArchiveBytes WriteChecksumBlock(uint32_t directoryChecksum, const std::vector<uint32_t>& memberChecksums);

@@ -1,8 +1,11 @@
 #include "archive/directory.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cfloat>
+#include <cmath>
+#include <cstring>
 
+#include "archive/crc32.h"
 #include "archive/entry_list.h"
 #include "archive/format.h"
 #include "host/convert.h"
@@ -11,6 +14,8 @@
 
 std::string ArchivePath;
 int32_t DataStart = 0;
+bool ChecksumsPresent = false;
+std::vector<uint32_t> MemberChecksums;
 
 EArchiveFormat::EArchiveFormat(std::string detail)
     : Exception(kInvalidArchiveText), detail_(std::move(detail)) {}
@@ -106,21 +111,65 @@ std::string EntryLine(const TDirectoryEntry& entry) {
 }
 
 // Every member's data must lie inside the file, so that extraction never reads past its end
-// or into a stream that the directory does not describe as the member's.
-void CheckDataRanges(FileHandle file) {
-  const int32_t fileSize = SeekFile(file, 0, kSeekFromEnd);
-  if (fileSize < 0) throw EArchiveFormat("file size unknown");
+// or into a stream that the directory does not describe as the member's. Returns the end of
+// the data area: DataStart + the largest (offset + stored size).
+int64_t CheckDataRanges(int32_t fileSize) {
+  int64_t dataEnd = DataStart;
   for (int i = 0; i < EntryCount(); ++i) {
     const std::string line = GetEntry(i);
     const int64_t stored = ParseInteger(EntryField(line, kEntrySeparator, kFieldStoredSize));
     const int64_t offset = ParseInteger(EntryField(line, kEntrySeparator, kFieldOffset));
-    if (static_cast<int64_t>(DataStart) + offset + stored > fileSize)
+    const int64_t end = static_cast<int64_t>(DataStart) + offset + stored;
+    if (end > fileSize)
       throw EArchiveFormat("data of \"" + EntryField(line, kEntrySeparator, kFieldName) +
                            "\" lies past the end of the file");
+    if (end > dataEnd) dataEnd = end;
   }
+  return dataEnd;
+}
+
+void ReadAt(FileHandle file, int64_t position, void* buffer, int32_t count, const char* what) {
+  if (SeekFile(file, static_cast<int32_t>(position), kSeekFromStart) != position)
+    throw EArchiveFormat(std::string("cannot reach ") + what);
+  ReadExactly(file, buffer, count, what);
+}
+
+uint32_t DirectoryCrc(FileHandle file, int32_t offset) {
+  uint8_t buffer[4096];
+  uint32_t crc = 0;
+  for (int64_t at = offset; at < DataStart;) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(sizeof buffer, DataStart - at));
+    ReadAt(file, at, buffer, n, "the directory");
+    crc = Crc32Update(crc, buffer, static_cast<size_t>(n));
+    at += n;
+  }
+  return crc;
+}
+
+// The block lies right behind the data area. Other bytes there, or none, leave the archive
+// unchecked; bytes that begin like a block must make a sound one, for an installer whose block
+// was damaged is damaged elsewhere just as likely, and unchecked it could start its program
+// with damaged files.
+void ReadChecksumBlock(FileHandle file, int32_t offset, int64_t dataEnd, int32_t fileSize) {
+  uint8_t magic[kChecksumMagicSize];
+  const int32_t available = static_cast<int32_t>(std::min<int64_t>(kChecksumMagicSize, fileSize - dataEnd));
+  if (available > 0) ReadAt(file, dataEnd, magic, available, "the checksum block");
+  if (!LooksLikeChecksumBlock(magic, static_cast<size_t>(std::max(available, 0)))) return;
+  const uint32_t count = static_cast<uint32_t>(EntryCount());
+  const int64_t size = ChecksumBlockSize(count);
+  if (dataEnd + size > fileSize) throw EArchiveFormat("checksum block cut short");
+  std::vector<uint8_t> block(static_cast<size_t>(size));
+  ReadAt(file, dataEnd, block.data(), static_cast<int32_t>(size), "the checksum block");
+  TArchiveChecksums checksums;
+  if (!ParseChecksumBlock(block.data(), count, checksums)) throw EArchiveFormat("checksum block damaged");
+  if (DirectoryCrc(file, offset) != checksums.directory) throw EArchiveFormat("directory checksum mismatch");
+  ChecksumsPresent = true;
+  MemberChecksums = std::move(checksums.members);
 }
 
 void ReadDirectoryBody(FileHandle file, int32_t offset) {
+  ChecksumsPresent = false;
+  MemberChecksums.clear();
   if (offset < 0 || SeekFile(file, offset, kSeekFromStart) != offset)
     throw EArchiveFormat("archive offset " + IntegerText(offset) + " outside the file");
   ExpectTag(file, kTagListStart);
@@ -132,7 +181,9 @@ void ReadDirectoryBody(FileHandle file, int32_t offset) {
   ExpectTag(file, kTagListEnd);
   DataStart = SeekFile(file, 0, kSeekFromCurrent);
   if (DataStart < 0) throw EArchiveFormat("position unknown");
-  CheckDataRanges(file);
+  const int32_t fileSize = SeekFile(file, 0, kSeekFromEnd);
+  if (fileSize < 0) throw EArchiveFormat("file size unknown");
+  ReadChecksumBlock(file, offset, CheckDataRanges(fileSize), fileSize);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/exceptions.h"
 #include "host/files.h"
@@ -24,6 +25,12 @@ class EArchiveFormat : public Exception {
 // data area.
 extern std::string ArchivePath;
 extern int32_t DataStart;
+
+// Set by the directory reader from the archive's checksum block (archive/format.h): whether the
+// archive carries a sound one, and then each member's CRC-32 in entry order. Without one,
+// nothing is checked.
+extern bool ChecksumsPresent;
+extern std::vector<uint32_t> MemberChecksums;
 
 // Value readers on an open file; each consumes what it reads and raises EArchiveFormat for a
 // tag not accepted in its place or a read that delivers fewer bytes than asked.
@@ -47,8 +54,10 @@ bool IsSafeMemberName(const std::string& name);
 bool IsDeviceName(const std::string& component);
 
 // Reads the directory at `offset` of `path` into the entry list and checks it: every name is
-// safe, sizes and offsets are not negative, and every member's data lies inside the file.
-// Sets ArchivePath and DataStart. Raises EArchiveFormat; entries read before a failure stay.
+// safe, sizes and offsets are not negative, every member's data lies inside the file, and,
+// when the archive carries checksums, the directory's bytes match theirs. Sets ArchivePath,
+// DataStart, ChecksumsPresent and MemberChecksums. Raises EArchiveFormat; entries read before
+// a failure stay.
 void LoadArchiveDirectory(const std::string& path, int32_t offset);
 
 // LoadArchiveDirectory reporting a failure with "This is not a valid archive" /

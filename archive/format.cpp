@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+
+#include "archive/crc32.h"
 
 namespace {
 
@@ -28,7 +31,33 @@ uint64_t FractionBits(long double m) {
          static_cast<uint32_t>(low);
 }
 
+uint32_t GetLittleEndian32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
 }  // namespace
+
+bool LooksLikeChecksumBlock(const uint8_t* bytes, size_t available) {
+  if (available == 0) return false;
+  const size_t n = available < kChecksumMagicSize ? available : kChecksumMagicSize;
+  size_t same = 0;
+  for (size_t i = 0; i < n; ++i) same += bytes[i] == static_cast<uint8_t>(kChecksumMagic[i]) ? 1 : 0;
+  return n < kChecksumMagicSize ? same == n : same >= 5;
+}
+
+bool ParseChecksumBlock(const uint8_t* bytes, uint32_t count, TArchiveChecksums& checksums) {
+  const size_t crcAt = static_cast<size_t>(ChecksumBlockSize(count)) - 4;
+  if (std::memcmp(bytes, kChecksumMagic, kChecksumMagicSize) != 0 ||
+      GetLittleEndian32(bytes + kChecksumMagicSize) != count ||
+      GetLittleEndian32(bytes + crcAt) != Crc32(bytes, crcAt))
+    return false;
+  checksums.directory = GetLittleEndian32(bytes + kChecksumMagicSize + 4);
+  checksums.members.resize(count);
+  for (uint32_t i = 0; i < count; ++i)
+    checksums.members[i] = GetLittleEndian32(bytes + kChecksumHeaderSize + 4 * size_t{i});
+  return true;
+}
 
 void EncodeExtended(long double value, uint8_t bytes[kExtendedSize]) {
   const bool negative = std::signbit(value);

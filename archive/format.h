@@ -12,6 +12,10 @@
 //   +----------------------+  DataStart = position right after the 00
 //   | data area            |  member k's stream: stored-size bytes at DataStart + offset
 //   +----------------------+  (the builder writes them in entry order, without gaps)
+//   | checksum block       |  at DataStart + the largest (offset + stored size); optional:
+//   +----------------------+  older builders and hand-made archives have none
+//   | anything             |  a signature's certificate table, padding: read by nobody
+//   +----------------------+
 //
 //   entry:  name           06 len8 bytes...  | 0C len32 bytes...
 //           unpacked size  integer
@@ -26,10 +30,23 @@
 //            2 bytes: bit 15 sign, bits 0-14 exponent biased by 16383.
 //   date/time: days since 1899-12-30, the fraction being the time of day, local time.
 //
+//   checksum block, every number a little-endian uint32, every CRC a CRC-32 (archive/crc32.h):
+//           "SFXSUM01"     8 bytes, no terminator
+//           count          the number of directory entries
+//           directory CRC  over the archive's bytes from its first (the 01) up to DataStart
+//           count x CRC    each member's unpacked bytes, in entry order
+//           block CRC      over the block's bytes before it
+//   Bytes behind the data that are not a block (none: an older builder; a signature's
+//   certificate table) leave the archive unchecked, as archives without a block always were.
+//   Bytes that begin like a block (LooksLikeChecksumBlock) but do not make a sound one mean a
+//   damaged installer, read no further.
+//
 // Names are 8-bit text with "\" separators, without terminator.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 constexpr uint8_t kTagListEnd = 0;
 constexpr uint8_t kTagListStart = 1;
@@ -66,3 +83,25 @@ constexpr char kDeleteListName[] = "$d$e$l$.lst";
 // host's long double cannot hold saturate or flush to zero.
 void EncodeExtended(long double value, uint8_t bytes[kExtendedSize]);
 long double DecodeExtended(const uint8_t bytes[kExtendedSize]);
+
+// The checksum block.
+constexpr char kChecksumMagic[] = "SFXSUM01";
+constexpr int kChecksumMagicSize = 8;
+constexpr int kChecksumHeaderSize = kChecksumMagicSize + 4 + 4;  // magic, count, directory CRC
+
+inline int64_t ChecksumBlockSize(uint32_t count) { return kChecksumHeaderSize + 4 * int64_t{count} + 4; }
+
+struct TArchiveChecksums {
+  uint32_t directory = 0;
+  std::vector<uint32_t> members;  // in entry order
+};
+
+// The first `available` bytes behind the data area (at most 8 are looked at) begin like a
+// checksum block: the magic as far as the file holds it, or, with flipped bits, at least 5 of
+// its 8 bytes. Nothing else an archive is followed by (padding, a certificate table) comes
+// near that, so such bytes are a block, damaged or cut short if it does not parse.
+bool LooksLikeChecksumBlock(const uint8_t* bytes, size_t available);
+
+// True when `bytes`, ChecksumBlockSize(count) of them, are a whole block for `count` entries;
+// `checksums` then holds its CRCs.
+bool ParseChecksumBlock(const uint8_t* bytes, uint32_t count, TArchiveChecksums& checksums);

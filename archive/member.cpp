@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "archive/crc32.h"
 #include "archive/directory.h"
 #include "archive/entry_list.h"
 #include "archive/format.h"
@@ -26,9 +27,11 @@ namespace {
 
 constexpr char kInvalidDirectoryText[] = "This is not a valid directory name";
 constexpr char kErrorCaption[] = "Error";
+constexpr char kDamagedInstallerText[] = "The installer is damaged.";
 constexpr int kSeekFromStart = 0;
 
 int64_t MemberBytesWritten = 0;
+uint32_t MemberCrc = 0;  // of the bytes written so far
 
 constexpr int kErrorReadPastEnd = 100;
 constexpr int kErrorHandleDiskFull = 39;    // ERROR_HANDLE_DISK_FULL
@@ -93,12 +96,15 @@ void ApplyDate(const std::string& target, uint32_t stamp) {
 
 // Decodes the member into TargetFile; the member's data lies inside the archive file (the
 // directory reader checked that), so a failed seek or short read means the file changed.
-void DecodeMember(const TEntryFields& f) {
+// With checksums, a member whose written bytes do not match is damaged: the run stops as for
+// a failed read, so nothing is started with it.
+void DecodeMember(int index, const TEntryFields& f) {
   MemberBytesRead = 0;
   MemberStoredSize = f.storedSize;
   MemberUnpackedSize = f.unpackedSize;
   MemberBytesDecoded = 0;
   MemberBytesWritten = 0;
+  MemberCrc = 0;
   const int32_t position = DataStart + f.offset;
   if (SeekFile(ArchiveDataFile, position, kSeekFromStart) != position) {
     ReportFailure("Error reading archive file", ArchivePath);
@@ -109,6 +115,9 @@ void DecodeMember(const TEntryFields& f) {
   if (complete && (MemberBytesDecoded < f.unpackedSize ||
                    MemberBytesDecoded > static_cast<int64_t>(f.unpackedSize) + kMaxDecodeSurplus))
     ReportDamagedMember();
+  if (!CancelRequested && !ExtractionFailed && ChecksumsPresent &&
+      MemberCrc != MemberChecksums[static_cast<size_t>(index)])
+    ReportFailure("Checksum error in file", CurrentTarget, kDamagedInstallerText);
 }
 
 }  // namespace
@@ -152,7 +161,7 @@ TMemberResult ExtractMember(int index, const std::string& targetDirectory, bool 
   result.written = true;
   CurrentTarget = result.target;
   try {
-    DecodeMember(f);
+    DecodeMember(index, f);
   } catch (...) {
     CloseFileHandle(TargetFile);
     TargetFile = kInvalidHandle;
@@ -245,6 +254,7 @@ void WriteMemberBytes(const uint8_t* buffer, uint16_t count, uint16_t& written) 
     }
   }
   written = static_cast<uint16_t>(done);
+  if (ChecksumsPresent) MemberCrc = Crc32Update(MemberCrc, buffer, static_cast<size_t>(done));
   MemberBytesWritten += done;
   MemberBytesDecoded += count;
   CurrentUserInterface().UpdateProgress(CurrentTarget, RunBytesRead, RunTotal);

@@ -3,15 +3,21 @@
 # --native), runs each through the native stub in a fresh scratch folder with its own TMPDIR
 # and a timeout, and prints a table of what happened.
 #
-#   scripts/soak.sh [COUNT=1000] [--build DIR] [--seed N] [--keep]
+#   scripts/soak.sh [COUNT=1000] [--build DIR] [--seed N] [--keep] [--unchecked]
+#
+# --unchecked strips the checksum block from the good installers first: the same soak over
+# installers as older builders made them, for comparison.
 #
 # A run counts as
 #   crash        the stub died of a signal (or a sanitizer reported)
 #   hang         the stub did not end within the timeout
 #   outside      a file appeared in the scratch folder outside its TMPDIR, or anywhere with the
 #                escape token that hostile names carry
-#   wrong start  the configured program ran although the installer is damaged in a way the
-#                format can tell (sfxpack test fails) or the stub reported a failure
+#   wrong start  the configured program ran although the files unpacked for it, or its
+#                arguments, differ from those of the undamaged installer, or the stub reported
+#                a failure
+# The installers carry checksums (sfxpack create writes them); the table shows how many of the
+# damaged ones the stub still ran because their members came out whole.
 # Exit status 0 when crashes, hangs, writes outside and wrong starts are all 0.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -21,12 +27,14 @@ count=1000
 build="$root/build/native"
 seed=$RANDOM
 keep=0
+unchecked=0
 timeout_s=${SOAK_TIMEOUT:-10}
 while [ $# -gt 0 ]; do
   case $1 in
     --build) build=$2; shift 2 ;;
     --seed) seed=$2; shift 2 ;;
     --keep) keep=1; shift ;;
+    --unchecked) unchecked=1; shift ;;
     [0-9]*) count=$1; shift ;;
     *) echo "soak.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -48,11 +56,19 @@ token=zq9esc
 mkdir -p "$work/good" "$work/bad" "$work/runs" "$work/markers"
 
 # --- good installers --------------------------------------------------------------------
-# The configured program writes a marker (named by the environment) when it is started.
+# The configured program writes a marker (named by the environment) when it is started: its
+# arguments and a digest of every file unpacked beside it, which the soak compares with what
+# the undamaged installer's program saw.
 make_payload() {  # folder, number of files, size of each
   local dir=$1 n=$2 size=$3
   mkdir -p "$dir/docs/deep" "$dir/bin"
-  printf '#!/bin/sh\necho started > "$SOAK_MARKER"\n' > "$dir/setup.sh"
+  cat > "$dir/setup.sh" <<'SH'
+#!/bin/sh
+{ echo "args: $*"
+  cd "$(dirname "$0")" && find . -type f ! -name '$d$e$l$.lst' | LC_ALL=C sort | while IFS= read -r f; do
+    printf '%s %s\n' "$(sha256sum < "$f" | cut -c1-64)" "$f"
+  done; } > "$SOAK_MARKER" 2>&1
+SH
   chmod +x "$dir/setup.sh"
   for i in $(seq 1 "$n"); do
     case $((i % 3)) in
@@ -68,6 +84,10 @@ pack_good() {  # name, payload, options...
   local name=$1 payload=$2; shift 2
   (cd "$payload" && "$pack" create --native -o "$work/good/$name" --run setup.sh "$@" setup.sh docs bin) >/dev/null ||
     { echo "soak.sh: sfxpack create failed for $name" >&2; exit 2; }
+  if [ $unchecked = 1 ]; then  # cut behind the last member's data
+    python3 -c 'import sys; b = open(sys.argv[1], "rb").read(); open(sys.argv[1], "wb").write(b[:b.rindex(b"SFXSUM01")])' \
+      "$work/good/$name"
+  fi
 }
 pack_good a.bin "$work/p1"
 pack_good b.bin "$work/p2" --params "one two" -9
@@ -187,39 +207,27 @@ PY
 
 # --- runs ---------------------------------------------------------------------------------
 goods=("$work"/good/*.bin)
-# Each good installer must start its program here, or the counts below would mean nothing.
+# Each good installer must carry checksums and start its program here, or the counts below
+# would mean nothing; what its program saw is the reference for the damaged copies.
 for good in "${goods[@]}"; do
+  if [ $unchecked = 0 ] && ! "$pack" list "$good" | grep -q 'CRC-32 checked'; then
+    echo "soak.sh: the good installer $(basename "$good") carries no checksums" >&2
+    exit 2
+  fi
   mkdir -p "$work/control/tmp"
   cp "$good" "$work/control/installer"
   (cd "$work/control" && SOAK_MARKER="$work/control/started" TMPDIR="$work/control/tmp" \
      setsid -w timeout -s KILL "$timeout_s" ./installer </dev/null >/dev/null 2>&1)
-  if [ ! -e "$work/control/started" ]; then
+  if ! grep -q '^args: ' "$work/control/started" 2>/dev/null; then
     echo "soak.sh: the good installer $(basename "$good") did not start its program" >&2
     exit 2
   fi
+  mv "$work/control/started" "$good.seen"
   rm -rf "$work/control"
 done
 declare -A kind_runs kind_started
 crash=0; hang=0; outside=0; wrong=0; started=0; declined=0; clean=0
 declare -A exits
-# Damage the stub can tell from the format: anything sfxpack test finds, except a member that
-# decodes to at most one surplus match (60 bytes) beyond its recorded size, which the stub
-# accepts (the format carries no checksum, so such a member cannot be told from a good one).
-detectable_damage() {
-  local report rc
-  report=$("$pack" test "$1" 2>/dev/null)
-  rc=$?
-  [ $rc -eq 0 ] && return 1
-  # Failed without naming a member: the directory itself does not read.
-  printf '%s\n' "$report" | grep -q '^DAMAGED' || return 0
-  printf '%s\n' "$report" | awk '
-    /^DAMAGED/ && match($0, /decodes to [0-9]+ bytes, [0-9]+ recorded/) {
-      split(substr($0, RSTART, RLENGTH), w, " ")
-      if (w[3] + 0 > w[5] + 0 && w[3] - w[5] <= 60) next
-    }
-    /^DAMAGED/ { bad = 1 }
-    END { exit bad ? 0 : 1 }'
-}
 listing() { (cd "$1" && find . -path ./tmp -prune -o -print | sort); }
 for i in $(seq 1 "$count"); do
   good=${goods[$((RANDOM % ${#goods[@]}))]}
@@ -246,7 +254,7 @@ for i in $(seq 1 "$count"); do
   fi
   if [ -e "$marker" ]; then
     started=$((started + 1))
-    if [ -s "$run/err" ] || detectable_damage "$run/installer"; then
+    if [ -s "$run/err" ] || ! cmp -s "$marker" "$good.seen"; then
       outcome="$outcome+wrong-start"; wrong=$((wrong + 1))
     fi
   else

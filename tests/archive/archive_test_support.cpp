@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "archive/crc32.h"
 #include "host/platform.h"
 #include "lzh/lzh.h"
 
@@ -20,10 +21,12 @@ std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
   return bytes;
 }
 
-ArchiveBytes MakeInstaller(const std::vector<TestMember>& members) {
+ArchiveBytes MakeInstaller(const std::vector<TestMember>& members, bool checksums) {
   std::vector<TMemberEntry> entries;
   std::vector<ArchiveBytes> streams;
+  std::vector<uint32_t> crcs;
   for (const TestMember& m : members) {
+    crcs.push_back(Crc32(m.content.data(), m.content.size()));
     entries.push_back({});
     entries.back().name = m.name;
     entries.back().unpackedSize = m.unpackedSize.value_or(static_cast<int32_t>(m.content.size()));
@@ -31,7 +34,7 @@ ArchiveBytes MakeInstaller(const std::vector<TestMember>& members) {
     entries.back().dateTime = m.dateTime;
     streams.push_back(m.stream ? *m.stream : LzhEncode(m.content.data(), m.content.size()));
   }
-  return WithStub(BuildArchiveImage(entries, streams));
+  return WithStub(checksums ? BuildCheckedArchiveImage(entries, streams, crcs) : BuildArchiveImage(entries, streams));
 }
 
 ArchiveBytes WithStub(const ArchiveBytes& archive) {

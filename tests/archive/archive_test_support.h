@@ -26,8 +26,10 @@ inline TestMember DataMember(const std::string& name, const std::vector<uint8_t>
 inline TestMember TextMember(const std::string& name, const std::string& text) { return {name, Bytes(text)}; }
 inline TestMember ConfigMember(const std::string& iniText) { return TextMember("$k$v$t$r.cnf", iniText); }
 
-// Stub bytes followed by the archive of the members in order (the configuration member last).
-ArchiveBytes MakeInstaller(const std::vector<TestMember>& members);
+// Stub bytes followed by the archive of the members in order (the configuration member last),
+// and the checksum block when asked for: each member's CRC is that of its content, whatever
+// its stream holds.
+ArchiveBytes MakeInstaller(const std::vector<TestMember>& members, bool checksums = false);
 // Stub bytes followed by a directory alone (no data area).
 ArchiveBytes WithStub(const ArchiveBytes& archive);
 

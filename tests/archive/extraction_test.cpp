@@ -2,10 +2,12 @@
 
 #include <cmath>
 
+#include "archive/crc32.h"
 #include "archive/entry_list.h"
 #include "archive/extraction.h"
 #include "archive/member.h"
 #include "archive_test_support.h"
+#include "lzh/lzh.h"
 #include "tests/support/fake_user_interface.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/memory_file_system.h"
@@ -194,6 +196,73 @@ TEST_F(ExtractionTest, UnreadableConfigurationEndsTheRunLikeAFailedMember) {
     EXPECT_FALSE(DiskFileExists(At("a.txt")));
     EXPECT_FALSE(DiskFileExists(At("$k$v$t$r.cnf")));
     EXPECT_TRUE(ListLines().empty());
+  }
+}
+
+// With checksums the directory (and the block itself) is checked before anything is written,
+// and a member whose written bytes differ from what was packed ends the run like a failed
+// read, naming the file. An installer without a block runs exactly as installers always did.
+TEST_F(ExtractionTest, ChecksumsStopDamagedMembersAndMissingOnesChangeNothing) {
+  const std::vector<uint8_t> big = RandomBytes(9000, 3);
+  std::vector<uint8_t> flipped = big;
+  flipped[4500] ^= 1;
+  const std::string config = std::string(kConfigHead) + "Executable=setup.exe\r\nParameters=/q\r\n";
+  std::string otherConfig = config;
+  otherConfig[otherConfig.size() - 3] = 'x';  // Parameters=/x
+  enum Change { Sound, NoBlock, BlockFlip, WrongCount, DirectoryByte, LastDiffers, ConfigDiffers };
+  // refused: "This is not a valid archive" before anything is written; damaged: the file that
+  // the checksum error names.
+  const struct { const char* what; Change change; bool refused; std::string damaged; std::vector<std::string> listed; } rows[] = {
+      {"sound", Sound, false, "", {"a.txt", "big.bin"}},
+      {"no block", NoBlock, false, "", {"a.txt", "big.bin"}},
+      {"damaged block", BlockFlip, true, "", {}},
+      {"wrong count", WrongCount, true, "", {}},
+      {"directory changed", DirectoryByte, true, "", {}},
+      {"last member", LastDiffers, false, "big.bin", {"a.txt", "big.bin"}},
+      {"configuration member", ConfigDiffers, false, "$k$v$t$r.cnf", {}}};
+  std::vector<FakeUserInterface::Progress> soundProgress;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    TempFolder fresh;
+    target = fresh / "t\\";
+    TestMember last = DataMember("big.bin", big);
+    if (row.change == LastDiffers) last.stream = LzhEncode(flipped.data(), flipped.size());
+    TestMember configMember = ConfigMember(config);
+    if (row.change == ConfigDiffers) configMember.stream = LzhEncode(Bytes(otherConfig).data(), otherConfig.size());
+    ArchiveBytes image = MakeInstaller({TextMember("a.txt", "a"), last, configMember}, row.change != NoBlock);
+    const size_t block = image.size() - ChecksumBlockSize(3);
+    if (row.change == BlockFlip) image[block + 20] ^= 0x40;
+    if (row.change == WrongCount) {
+      image[block + 8] = 2;
+      const uint32_t crc = Crc32(image.data() + block, image.size() - block - 4);
+      for (int i = 0; i < 4; ++i) image[image.size() - 4 + i] = static_cast<uint8_t>(crc >> (8 * i));
+    }
+    if (row.change == DirectoryByte) image[kTestStubSize + 3] = 'b';  // 01 06 05 "a.txt": now b.txt
+    WriteDiskFile(installer, image);
+    const std::string command = RunImage();
+    const bool started = !row.refused && row.damaged.empty();
+    EXPECT_EQ(command, started ? At("setup.exe /q") : "");
+    if (started) {
+      EXPECT_TRUE(ui.messages.empty());
+      EXPECT_EQ(ReadDiskFile(At("big.bin")), big);
+      for (FakeUserInterface::Progress& p : ui.progress) p.path.erase(0, target.size());
+      if (row.change == Sound) soundProgress = ui.progress;
+      ASSERT_EQ(ui.progress.size(), soundProgress.size());
+      for (size_t i = 0; i < soundProgress.size(); ++i)
+        EXPECT_TRUE(ui.progress[i].path == soundProgress[i].path && ui.progress[i].done == soundProgress[i].done);
+    } else {
+      ASSERT_EQ(ui.messages.size(), 1u);
+      const std::string told =
+          row.refused ? "This is not a valid archive" : "Checksum error in file " + At(row.damaged) + ".";
+      EXPECT_EQ(ui.messages[0].text.rfind(told, 0), 0u) << ui.messages[0].text;
+    }
+    std::vector<std::string> listed;
+    for (const std::string& name : row.listed) listed.push_back(At(name));
+    EXPECT_EQ(DiskFileExists(At("$d$e$l$.lst")), !row.refused);
+    if (!row.refused) {
+      EXPECT_EQ(ListLines(), listed);
+    }
+    EXPECT_EQ(DiskFileExists(At("a.txt")), !listed.empty());
   }
 }
 

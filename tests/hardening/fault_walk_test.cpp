@@ -15,6 +15,7 @@
 
 #include "app/run_sequence.h"
 #include "archive/archive_writer.h"
+#include "archive/crc32.h"
 #include "archive/extraction.h"
 #include "host/exceptions.h"
 #include "lzh/lzh.h"
@@ -46,6 +47,12 @@ std::vector<uint8_t> Pattern(size_t size, unsigned seed) {
   return bytes;
 }
 
+// The checksum block behind the data: sound; damaged or written for another member count
+// (the directory is refused); or sound with a CRC that the last member or the configuration
+// member does not match. Only with a sound block and matching members may anything start,
+// whatever fails besides.
+enum class Block { Sound, Damaged, WrongCount, LastMemberMismatch, ConfigMismatch };
+
 // One installer and what a run of it should leave behind.
 struct Scenario {
   std::string label;
@@ -53,9 +60,14 @@ struct Scenario {
   std::vector<Member> members;  // the configuration member excluded
   std::string keptFile;         // exists before the run; the prompt answers No for it
   std::vector<uint8_t> image;   // stub bytes + archive
+  bool damaged = false;         // the block or a member's checksum is wrong
 };
 
-Scenario MakeScenario(bool useDirs, bool askFirst) {
+void PutCrc(std::vector<uint8_t>& bytes, size_t at, uint32_t crc) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(crc >> (8 * i));
+}
+
+Scenario MakeScenario(bool useDirs, bool askFirst, Block block = Block::Sound) {
   Scenario s;
   s.label = std::string(useDirs ? "UseDirs=1" : "UseDirs=0") + (askFirst ? " OverWrite=0" : " OverWrite=1");
   std::string dirs = useDirs ? "1" : "0";
@@ -75,7 +87,9 @@ Scenario MakeScenario(bool useDirs, bool askFirst) {
 
   std::vector<TMemberEntry> entries;
   std::vector<ArchiveBytes> streams;
+  std::vector<uint32_t> crcs;
   for (const Member& m : s.members) {
+    crcs.push_back(Crc32(m.bytes.data(), m.bytes.size()));
     TMemberEntry e;
     e.name = m.name;
     e.unpackedSize = static_cast<int32_t>(m.bytes.size());
@@ -89,9 +103,26 @@ Scenario MakeScenario(bool useDirs, bool askFirst) {
   config.unpackedSize = static_cast<int32_t>(s.config.size());
   entries.push_back(config);
   streams.push_back(LzhEncode(reinterpret_cast<const uint8_t*>(s.config.data()), s.config.size()));
+  crcs.push_back(Crc32(reinterpret_cast<const uint8_t*>(s.config.data()), s.config.size()));
   s.image.assign(kStubSize, 0xCC);
-  ArchiveBytes archive = BuildArchiveImage(entries, streams);
+  ArchiveBytes archive = BuildCheckedArchiveImage(entries, streams, crcs);
   s.image.insert(s.image.end(), archive.begin(), archive.end());
+  const size_t at = s.image.size() - ChecksumBlockSize(static_cast<uint32_t>(crcs.size()));
+  const size_t memberCrc = at + kChecksumHeaderSize;
+  switch (block) {
+    case Block::Sound: break;
+    case Block::Damaged: s.image[at + 12] ^= 0x01; break;  // the directory CRC
+    case Block::WrongCount: s.image[at + 8] += 1; break;
+    case Block::LastMemberMismatch: PutCrc(s.image, memberCrc + 4 * (crcs.size() - 2), crcs[0]); break;
+    case Block::ConfigMismatch: PutCrc(s.image, memberCrc + 4 * (crcs.size() - 1), crcs[0]); break;
+  }
+  // The block's own CRC stays right, so that only the count or a member's CRC is wrong.
+  if (block == Block::WrongCount || block == Block::LastMemberMismatch || block == Block::ConfigMismatch)
+    PutCrc(s.image, s.image.size() - 4, Crc32(s.image.data() + at, s.image.size() - at - 4));
+  s.damaged = block != Block::Sound;
+  static const char* const kBlockNames[] = {"", " damaged block", " wrong count", " last member mismatch",
+                                            " configuration mismatch"};
+  s.label += kBlockNames[static_cast<int>(block)];
   return s;
 }
 
@@ -223,6 +254,7 @@ class FaultWalk {
     ++byKind_[FsCallName(fault.kind)][outcome];
     // Whatever failed, a program that starts gets its whole command line: no parameter lost.
     if (!r.command.empty()) EXPECT_EQ(r.command, baseline_.command) << where;
+    if (s_.damaged) EXPECT_TRUE(r.command.empty()) << where << ": started with a damaged member";
     // A failed target, a failed read of the archive and a configuration file that cannot be
     // opened or read back are told, naming the file; a read that merely falls short is
     // continued.
@@ -318,10 +350,10 @@ class FaultWalk {
   std::vector<std::string> silent_;
 };
 
-void WalkScenario(bool useDirs, bool askFirst, const char* property) {
-  Scenario s = MakeScenario(useDirs, askFirst);
+void WalkScenario(bool useDirs, bool askFirst, const char* property, Block block = Block::Sound) {
+  Scenario s = MakeScenario(useDirs, askFirst, block);
   FaultWalk walk(s);
-  ASSERT_EQ(walk.Baseline(), std::string(kTarget) + "setup.exe /q");
+  ASSERT_EQ(walk.Baseline(), s.damaged ? std::string() : std::string(kTarget) + "setup.exe /q");
   walk.Walk();
   walk.Report();
   ::testing::Test::RecordProperty(std::string(property) + "_calls", walk.callsCounted());
@@ -336,5 +368,12 @@ void WalkScenario(bool useDirs, bool askFirst, const char* property) {
 TEST(FaultWalk, EveryCallOfAnInstallerWithFoldersFails) { WalkScenario(true, false, "folders"); }
 
 TEST(FaultWalk, EveryCallFailsWhileAKeptFileIsSkipped) { WalkScenario(false, true, "flat_kept"); }
+
+TEST(FaultWalk, EveryCallFailsWithADamagedChecksumBlockOrMember) {
+  const struct { Block block; const char* property; } rows[] = {
+      {Block::Damaged, "damaged_block"}, {Block::WrongCount, "wrong_count"},
+      {Block::LastMemberMismatch, "last_member_mismatch"}, {Block::ConfigMismatch, "config_mismatch"}};
+  for (const auto& row : rows) WalkScenario(true, false, row.property, row.block);
+}
 
 }  // namespace

@@ -58,13 +58,14 @@ TEST_F(CreateTest, SortedRelativeNamesAndConfigurationLast) {
   EXPECT_EQ(MemberText(installer, installer.members.back()),
             "[KVTR Configuration]\r\nUseDirs=1\r\nOverWrite=1\r\nAttributes=1\r\nFileDate=1\r\n"
             "Executable=sub\\z.txt\r\nParameters=/quiet\r\n");
-  // Offsets follow one another without gaps, and the data ends with the file.
+  // Offsets follow one another without gaps, and the checksum block behind the data ends the file.
   int32_t next = 0;
   for (const TMember& member : installer.members) {
     EXPECT_EQ(member.offset, next);
     next += member.storedSize;
   }
-  EXPECT_EQ(installer.ArchiveEnd(), installer.bytes.size());
+  EXPECT_TRUE(installer.hasChecksums);
+  EXPECT_EQ(installer.ArchiveBytesEnd(), installer.bytes.size());
 }
 
 TEST_F(CreateTest, AttributesAndDatesFromTheFiles) {

@@ -7,6 +7,7 @@
 
 #include "sfxpack_test_support.h"
 #include "tools/sfxpack/extract.h"
+#include "tools/sfxpack/installer.h"
 
 namespace fs = std::filesystem;
 
@@ -118,12 +119,30 @@ TEST_F(ExtractTest, TargetPathProblems) {
     EXPECT_EQ(TargetPathProblem(t, row.relative, row.isFile).empty(), !row.refused) << row.relative;
 }
 
-TEST_F(ExtractTest, DamagedMemberStopsTheRun) {
-  const std::string installer = HandMade({{"fine.txt"}, {"$k$v$t$r.cnf", "evil", 5}});
-  const TRunResult run = RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out")});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("configuration"), std::string::npos) << run.err;
-  EXPECT_FALSE(Exists(scratch_.Path("out/fine.txt")));
+// A damaged member stops the run before it is written; --force writes it as it decodes, with
+// a warning, and still exits with 1.
+TEST_F(ExtractTest, DamagedMembersOnlyWithForce) {
+  const std::string handMade = HandMade({{"fine.txt"}, {"$k$v$t$r.cnf", "evil", 5}});
+  const std::string flipped = Installer();
+  const TInstaller sound = OpenInstaller(flipped, std::nullopt);
+  Bytes bytes = ReadBytes(flipped);
+  for (const TMember& member : sound.members)
+    if (member.name == "data.bin") bytes[sound.dataStart + member.offset + member.storedSize / 2] ^= 0x08;
+  WriteBytes(flipped, bytes);
+  const struct { std::string installer, written, told; bool force; } rows[] = {
+      {handMade, "fine.txt", "the configuration member decodes to", false},
+      {handMade, "fine.txt", "warning: ", true},
+      {flipped, "data.bin", "member \"data.bin\" ", false},
+      {flipped, "data.bin", "warning: ", true}};
+  for (const auto& row : rows) {
+    ScratchFolder out;
+    Arguments args = {row.installer, "-C", out.Path()};
+    if (row.force) args.push_back("--force");
+    const TRunResult run = RunTool(RunExtractCommand, args);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(row.told), std::string::npos) << run.err;
+    EXPECT_EQ(Exists(out.Path(row.written)), row.force) << row.written;
+  }
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ osslsigncode verify -CAfile cert.pem -in signed.exe >verify.log 2>&1 || { cat ve
 "$sfxpack" list unsigned.exe > unsigned.list
 "$sfxpack" list signed.exe > signed.list
 cmp -s unsigned.list signed.list || fail "the signed installer lists differently"
+grep -q 'CRC-32 checked' signed.list || fail "the signed installer lost its checksums"
 "$sfxpack" test signed.exe > test.log || { cat test.log >&2; fail "sfxpack test failed on the signed installer"; }
 "$sfxpack" extract signed.exe -C unpacked
 diff -r payload unpacked >/dev/null || fail "extracted files differ from the packed ones"

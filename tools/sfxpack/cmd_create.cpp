@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "archive/archive_writer.h"
+#include "archive/crc32.h"
 #include "archive/directory.h"
 #include "archive/entry_list.h"
 #include "host/convert.h"
@@ -123,6 +124,7 @@ void WarnAboutExecutable(const TCreateRequest& request, const std::vector<TSourc
 struct TPackedMembers {
   std::vector<TMemberEntry> entries;
   std::vector<ArchiveBytes> streams;
+  std::vector<uint32_t> checksums;
   uint64_t storedTotal = 0;
 };
 
@@ -136,6 +138,7 @@ void AddMember(TPackedMembers& packed, TMemberEntry entry, const std::vector<uin
   entry.unpackedSize = static_cast<int32_t>(data.size());
   packed.entries.push_back(std::move(entry));
   packed.streams.push_back(std::move(stream));
+  packed.checksums.push_back(Crc32(data.data(), data.size()));
 }
 
 TPackedMembers PackFiles(const std::vector<TSourceFile>& files, int level) {
@@ -181,6 +184,7 @@ void VerifyWritten(const std::string& temporaryPath, const std::string& output, 
     FailOnFile(output, "the written installer does not read back: " + failure.Detail());
   }
   ClearEntries();
+  if (!ChecksumsPresent) FailOnFile(output, "the written installer does not read back: its checksums are not found");
 }
 
 }  // namespace
@@ -286,7 +290,7 @@ void CreateInstaller(const TCreateRequest& request) {
   AddMember(packed, configEntry, std::vector<uint8_t>(configText.begin(), configText.end()),
             request.level);
 
-  const ArchiveBytes archive = BuildArchiveImage(packed.entries, packed.streams);
+  const ArchiveBytes archive = BuildCheckedArchiveImage(packed.entries, packed.streams, packed.checksums);
   if (stub.size() + archive.size() > kLargestMember) {
     throw EPackError(request.output + ": the installer would pass 2 GiB, beyond what the stub can read");
   }

@@ -29,7 +29,8 @@ const char kExtractUsage[] =
     "but starts nothing and leaves the configuration member out. Never writes outside DIR.\n"
     "\n"
     "  -C DIR       the folder to unpack into (created if missing)\n"
-    "  --force      replace existing files\n"
+    "  --force      replace existing files, and write damaged members (as they decode)\n"
+    "               instead of stopping at the first; the exit code is 1 all the same\n"
     "  --offset N   the archive starts at byte N\n"
     "  --help       show this text\n";
 
@@ -46,10 +47,20 @@ std::string NativeRelative(const std::string& targetName) {
   return relative;
 }
 
-TConfiguration ReadConfiguration(const TInstaller& installer) {
+// A damaged member stops the run; with --force it is written as it decodes, with a warning.
+void AcceptMember(const TInstaller& installer, const std::string& what, const TMemberCheck& check, bool force,
+                  size_t& damaged) {
+  if (check.intact) return;
+  const std::string problem = what + " " + check.problem;
+  if (!force) FailOnFile(installer.path, problem);
+  ReportError("warning: " + installer.path + ": " + problem + "; written as it decodes");
+  ++damaged;
+}
+
+TConfiguration ReadConfiguration(const TInstaller& installer, bool force, size_t& damaged) {
   const TMember& last = installer.members.back();
   const TMemberCheck check = DecodeMember(installer, last);
-  if (!check.intact) FailOnFile(installer.path, "the configuration member " + check.problem);
+  AcceptMember(installer, "the configuration member", check, force, damaged);
   return ParseConfigurationText(std::string(check.data.begin(), check.data.end()));
 }
 
@@ -138,9 +149,10 @@ std::string TargetPathProblem(const std::string& folder, const std::string& rela
   return std::string();
 }
 
-void ExtractInstaller(const TInstaller& installer, const std::string& folder, bool force) {
+size_t ExtractInstaller(const TInstaller& installer, const std::string& folder, bool force) {
   if (installer.members.empty()) FailOnFile(installer.path, "the archive has no members");
-  const TConfiguration config = ReadConfiguration(installer);
+  size_t damaged = 0;
+  const TConfiguration config = ReadConfiguration(installer, force, damaged);
   const std::vector<TTarget> targets = PlanTargets(installer, config, folder, force);
   std::error_code error;
   fs::create_directories(folder, error);
@@ -153,15 +165,14 @@ void ExtractInstaller(const TInstaller& installer, const std::string& folder, bo
   for (const TTarget& target : targets) {
     progress.Show(target.member->name);
     const TMemberCheck check = DecodeMember(installer, *target.member);
-    if (!check.intact) {
-      FailOnFile(installer.path, "member \"" + target.member->name + "\" " + check.problem);
-    }
+    AcceptMember(installer, "member \"" + target.member->name + "\"", check, force, damaged);
     MakeFolders(folder, target.relative);
     const std::string path = (fs::path(folder) / target.relative).string();
     WriteMemberFile(path, check.data, force);
     ApplyStoredFacts(path, *target.member, config);
     progress.Advance(static_cast<uint32_t>(target.member->storedSize), target.member->name);
   }
+  return damaged;
 }
 
 int RunExtractCommand(const Arguments& args) {
@@ -170,7 +181,10 @@ int RunExtractCommand(const Arguments& args) {
     if (options.Operands().size() != 1) throw EUsageError("give exactly one installer FILE");
     if (options.Has("-C") && options.Value("-C").empty()) throw EUsageError("-C needs a folder");
     const TInstaller installer = OpenInstaller(options.Operands()[0], OffsetOption(options));
-    ExtractInstaller(installer, options.Value("-C", "."), options.Has("--force"));
-    return kExitSuccess;
+    const size_t damaged = ExtractInstaller(installer, options.Value("-C", "."), options.Has("--force"));
+    if (damaged == 0) return kExitSuccess;
+    ReportError(installer.path + ": " + std::to_string(damaged) + " damaged member" + (damaged == 1 ? "" : "s") +
+                " written (--force)");
+    return kExitFailure;
   });
 }

@@ -15,7 +15,8 @@ const char kListUsage[] =
     "\n"
     "Lists the members of the installer FILE: unpacked size, stored size, attributes,\n"
     "modification date (ISO 8601, local time), offset in the data area and name, then a\n"
-    "total line. The last member is the installer's configuration.\n"
+    "total line, which says whether the installer checks its members (CRC-32). The last\n"
+    "member is the installer's configuration.\n"
     "\n"
     "  --offset N   the archive starts at byte N (for a stub whose offset cannot be found)\n"
     "  --help       show this text\n";
@@ -33,8 +34,9 @@ void PrintListing(const TInstaller& installer) {
     unpacked += static_cast<uint32_t>(member.unpackedSize);
     stored += static_cast<uint32_t>(member.storedSize);
   }
-  std::printf("%s%12" PRIu64 " %12" PRIu64 " %zu member%s\n", kRule, unpacked, stored,
-              installer.members.size(), installer.members.size() == 1 ? "" : "s");
+  std::printf("%s%12" PRIu64 " %12" PRIu64 " %zu member%s, %s\n", kRule, unpacked, stored,
+              installer.members.size(), installer.members.size() == 1 ? "" : "s",
+              installer.hasChecksums ? "CRC-32 checked" : "no checksums");
 }
 
 }  // namespace

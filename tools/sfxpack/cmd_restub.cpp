@@ -1,6 +1,6 @@
 // sfxpack restub: the archive of an existing installer, made by any builder, behind another
-// stub. Only the archive's own bytes move over: a signature's certificate table or padding
-// behind the last member stays behind with the old stub.
+// stub. Only the archive's own bytes move over, its checksum block included: a signature's
+// certificate table or padding behind them stays behind with the old stub.
 #include "archive/directory.h"
 #include "archive/entry_list.h"
 #include "host/platform.h"
@@ -16,9 +16,9 @@ namespace {
 const char kRestubUsage[] =
     "Usage: sfxpack restub FILE --stub NEW -o OUT [--offset N]\n"
     "\n"
-    "Writes OUT: the stub NEW followed by the archive of the installer FILE, unchanged.\n"
-    "NEW's offset digits are set to its size. Anything behind FILE's last member (such as\n"
-    "a signature) is not copied; sign OUT again if needed.\n"
+    "Writes OUT: the stub NEW followed by the archive of the installer FILE, unchanged,\n"
+    "with its checksums. NEW's offset digits are set to its size. Anything behind FILE's\n"
+    "last member and checksums (such as a signature) is not copied; sign OUT again if needed.\n"
     "\n"
     "  --stub NEW   the stub to put in front\n"
     "  -o OUT       the installer to write (replaced only when complete)\n"
@@ -32,7 +32,7 @@ void Restub(const TInstaller& installer, const std::string& stubPath, const std:
     ReportError("warning: " + stubPath + " carries no offset digits; the archive starts at byte " +
                 std::to_string(stub.size()) + " of " + output);
   }
-  const uint64_t end = installer.ArchiveEnd();
+  const uint64_t end = installer.ArchiveBytesEnd();
   if (stub.size() + (end - installer.archiveOffset) > 0x7FFFFFFF) {
     FailOnFile(output, "would pass 2 GiB, beyond what the stub can read");
   }
@@ -50,7 +50,8 @@ void Restub(const TInstaller& installer, const std::string& stubPath, const std:
   } catch (const EPackError& failure) {
     FailOnFile(output, "the written installer does not read back: " + failure.Message());
   }
-  if (copy.members.size() != installer.members.size()) {
+  if (copy.members.size() != installer.members.size() ||
+      copy.hasChecksums != installer.hasChecksums) {
     FailOnFile(output, "the written installer does not read back whole");
   }
   file.Commit();

@@ -15,8 +15,9 @@ const char kTestUsage[] =
     "Usage: sfxpack test FILE [--offset N]\n"
     "\n"
     "Checks the installer FILE without writing anything: the directory as the installer\n"
-    "reads it (names, data ranges), then every member decoded in memory against its\n"
-    "recorded size. Prints one line per member; exits with 1 if any member is damaged.\n"
+    "reads it (names, data ranges, checksum), then every member decoded in memory against\n"
+    "its recorded size and checksum. Prints one line per member; exits with 1 if any member\n"
+    "is damaged. Says so when FILE carries no checksums.\n"
     "\n"
     "  --offset N   the archive starts at byte N\n"
     "  --help       show this text\n";
@@ -55,6 +56,9 @@ int TestInstaller(const TInstaller& installer) {
     progress.Advance(static_cast<uint32_t>(member.storedSize), member.name);
   }
   progress.Finish();
+  if (!installer.hasChecksums) {
+    ReportError(installer.path + ": no checksums (an older or hand-made installer); members checked by their length only");
+  }
   if (damaged == 0) return kExitSuccess;
   ReportError(installer.path + ": " + std::to_string(damaged) + " of " +
               std::to_string(installer.members.size()) + " members damaged");

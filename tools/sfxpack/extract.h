@@ -4,6 +4,7 @@
 // is followed through a symbolic link. An existing file is replaced only with --force.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "tools/sfxpack/installer.h"
@@ -13,5 +14,7 @@
 // existing file in its place is a problem unless `force`.
 std::string TargetPathProblem(const std::string& folder, const std::string& relative, bool force);
 
-// Raises EPackError; checks every member's target before writing the first one.
-void ExtractInstaller(const TInstaller& installer, const std::string& folder, bool force);
+// Raises EPackError; checks every member's target before writing the first one. A damaged
+// member raises too, unless `force`: it is then written as it decodes, with a warning, and
+// counted in the result.
+size_t ExtractInstaller(const TInstaller& installer, const std::string& folder, bool force);

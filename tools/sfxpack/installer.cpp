@@ -49,8 +49,12 @@ void ReadDirectory(TInstaller& installer) {
     FailOnFile(installer.path, "not a valid archive: " + failure.Message());
   }
   installer.dataStart = static_cast<uint32_t>(DataStart);
-  for (int i = 0; i < EntryCount(); ++i) installer.members.push_back(MemberOfEntryLine(GetEntry(i)));
+  for (int i = 0; i < EntryCount(); ++i) {
+    installer.members.push_back(MemberOfEntryLine(GetEntry(i)));
+    if (ChecksumsPresent) installer.members.back().checksum = MemberChecksums[static_cast<size_t>(i)];
+  }
   ClearEntries();
+  installer.hasChecksums = ChecksumsPresent;
 }
 
 }  // namespace
@@ -63,6 +67,11 @@ uint64_t TInstaller::ArchiveEnd() const {
     if (memberEnd > end) end = memberEnd;
   }
   return end;
+}
+
+uint64_t TInstaller::ArchiveBytesEnd() const {
+  const uint64_t end = ArchiveEnd();
+  return hasChecksums ? end + ChecksumBlockSize(static_cast<uint32_t>(members.size())) : end;
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {

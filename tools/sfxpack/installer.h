@@ -17,7 +17,9 @@ struct TMember {
   int32_t attributes = 0;
   long double dateTime = 0;
   int32_t offset = 0;  // from the start of the data area
+  uint32_t checksum = 0;  // CRC-32 of the unpacked bytes, when the installer carries checksums
 };
+
 
 struct TInstaller {
   std::string path;            // native path
@@ -26,10 +28,13 @@ struct TInstaller {
   uint32_t archiveOffset = 0;
   uint32_t dataStart = 0;
   std::vector<TMember> members;  // in directory order; the last is the configuration
+  bool hasChecksums = false;  // a checksum block behind the data (older builders wrote none)
 
   // The end of the last member's data: anything behind it (a signature's certificate table,
   // padding) belongs to no member.
   uint64_t ArchiveEnd() const;
+  // The end of the archive's own bytes: ArchiveEnd, or behind the checksum block.
+  uint64_t ArchiveBytesEnd() const;
   const uint8_t* MemberData(const TMember& member) const {
     return bytes.data() + dataStart + static_cast<uint32_t>(member.offset);
   }

@@ -1,7 +1,20 @@
 #include "tools/sfxpack/member_check.h"
 
+#include <cstdio>
+
+#include "archive/crc32.h"
 #include "host/exceptions.h"
 #include "lzh/lzh.h"
+
+namespace {
+
+std::string Hex8(uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+}  // namespace
 
 TMemberCheck DecodeMember(const TInstaller& installer, const TMember& member) {
   TMemberCheck check;
@@ -21,6 +34,13 @@ TMemberCheck DecodeMember(const TInstaller& installer, const TMember& member) {
     check.problem = "decodes to " + std::to_string(check.data.size()) + " bytes, " +
                     std::to_string(member.unpackedSize) + " recorded";
     return check;
+  }
+  if (installer.hasChecksums) {
+    const uint32_t crc = Crc32(check.data.data(), check.data.size());
+    if (crc != member.checksum) {
+      check.problem = "checksum mismatch (CRC-32 " + Hex8(crc) + ", " + Hex8(member.checksum) + " recorded)";
+      return check;
+    }
   }
   check.intact = true;
   return check;

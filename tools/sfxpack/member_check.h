@@ -14,5 +14,6 @@ struct TMemberCheck {
 };
 
 // Decodes the member's stored bytes and compares the decoded length with the recorded
-// unpacked size. The stream carries no checksum, so this is as far as a check can go.
+// unpacked size and, when the installer carries checksums, the decoded bytes with the
+// member's CRC-32. Without checksums the length is as far as a check can go.
 TMemberCheck DecodeMember(const TInstaller& installer, const TMember& member);
