@@ -2,7 +2,9 @@
 // a test asks for behind a stub, without the builder's own choices (sorted order, dates from
 // the disk, name checks), so that the tests can also make archives the builder would refuse.
 //
-//   e2e_pack STUB OUT [NAME FILE ATTRIBUTES DAYS]...
+//   e2e_pack [--checked] STUB OUT [NAME FILE ATTRIBUTES DAYS]...
+//
+// --checked adds the checksum block behind the data, as the builder does.
 //
 // DAYS is the date as a day count from 1899-12-30 (fraction = time of day). The last member
 // should be the configuration.
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "archive/archive_writer.h"
+#include "archive/crc32.h"
 #include "lzh/lzh.h"
 
 namespace {
@@ -30,12 +33,18 @@ ArchiveBytes ReadAll(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool checked = argc > 1 && std::string(argv[1]) == "--checked";
+  if (checked) {
+    --argc;
+    ++argv;
+  }
   if (argc < 3 || (argc - 3) % 4 != 0) {
-    std::fprintf(stderr, "usage: e2e_pack STUB OUT [NAME FILE ATTRIBUTES DAYS]...\n");
+    std::fprintf(stderr, "usage: e2e_pack [--checked] STUB OUT [NAME FILE ATTRIBUTES DAYS]...\n");
     return 2;
   }
   std::vector<TMemberEntry> entries;
   std::vector<ArchiveBytes> streams;
+  std::vector<uint32_t> checksums;
   for (int i = 3; i < argc; i += 4) {
     const ArchiveBytes content = ReadAll(argv[i + 1]);
     TMemberEntry entry;
@@ -45,9 +54,11 @@ int main(int argc, char** argv) {
     entry.dateTime = std::strtold(argv[i + 3], nullptr);
     entries.push_back(entry);
     streams.push_back(LzhEncode(content.data(), content.size()));
+    checksums.push_back(Crc32Update(0, content.data(), content.size()));
   }
   ArchiveBytes image = ReadAll(argv[1]);
-  const ArchiveBytes archive = BuildArchiveImage(entries, streams);
+  const ArchiveBytes archive = checked ? BuildCheckedArchiveImage(entries, streams, checksums)
+                                       : BuildArchiveImage(entries, streams);
   image.insert(image.end(), archive.begin(), archive.end());
   std::ofstream out(argv[2], std::ios::binary);
   out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));

@@ -14,11 +14,13 @@ import os
 import random
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run.sh")
@@ -78,10 +80,10 @@ class Scratch:
         os.makedirs(self.tmp)
         self.installer = os.path.join(self.root, "installer.exe")
 
-    def pack(self, members, config):
+    def pack(self, members, config, checked=False):
         """members: (stored name, bytes) pairs; the configuration goes last."""
-        arguments = [os.path.join(NATIVE, "tests", "e2e", "e2e_pack"),
-                     stub(), self.installer]
+        arguments = [os.path.join(NATIVE, "tests", "e2e", "e2e_pack")] + \
+            (["--checked"] if checked else []) + [stub(), self.installer]
         for index, (name, content) in enumerate(members + [(CONFIG_NAME, config)]):
             source = os.path.join(self.root, "member%d" % index)
             with open(source, "wb") as f:
@@ -251,6 +253,25 @@ class Failures(WineTest):
         self.answer("Archive read error", "Return")
         self.assertEqual(self.finish(), 0)
         self.assertEqual(os.listdir(s.tmp), [], "a damaged archive wrote files")
+
+    def test_a_member_that_fails_its_checksum_stops_the_run_and_starts_nothing(self):
+        s = self.scratch
+        manual = random.Random(3).randbytes(30000)
+        s.pack([("manual.bin", manual), ("sample_setup.exe", program())],
+               config_text("sample_setup.exe", "--report report.txt"), checked=True)
+        # The first member's recorded checksum changed, the block's own made right again: the
+        # stream decodes as packed, only the check can tell.
+        image = bytearray(read(s.installer))
+        block = image.rindex(b"SFXSUM01")
+        image[block + 16] ^= 0x01
+        image[-4:] = struct.pack("<I", zlib.crc32(image[block:-4]))
+        with open(s.installer, "wb") as f:
+            f.write(image)
+        self.start()
+        self.answer("Error", "Return")
+        self.assertEqual(self.finish(), 0)
+        self.assertIsNone(s.report(), "the program was started with a damaged member")
+        self.assertFalse(os.path.exists(s.temp("sample_setup.exe")))
 
     def test_an_uncreatable_directory_ends_in_the_error_report_with_exit_code_1(self):
         s = self.scratch
