@@ -50,11 +50,11 @@ const char kCreateUsage[] =
     "  --ask-overwrite    ask before replacing an existing file\n"
     "  --no-attributes    do not give unpacked files their stored attributes\n"
     "  --no-date          do not give unpacked files their stored dates\n"
-    "  -1 .. -9           compression level: -1 fastest, -9 smallest (default -6)\n"
-    "  --icon FILE.ico    give the installer this icon (Windows stubs only)\n"
     "  --codepage N       write names, --run and --params in Windows code page N: 1252\n"
     "                     (the default for Windows stubs), 1250, 1251, 1253..1258, 874,\n"
     "                     932, 936, 949, 950, or 65001 (UTF-8, the native stub's)\n"
+    "  -1 .. -9           compression level: -1 fastest, -9 smallest (default -6)\n"
+    "  --icon FILE.ico    give the installer this icon (Windows stubs only)\n"
     "  --version-info KEY=VALUE\n"
     "                     a version string in the installer's properties: ProductName,\n"
     "                     FileDescription, FileVersion, ProductVersion, CompanyName,\n"
@@ -113,8 +113,8 @@ void CheckMemberNames(const std::vector<TSourceFile>& files, bool useDirs, int c
   std::vector<std::string> names;
   ProblemList problems;
   for (const TSourceFile& file : files) {
-    std::string problem = MemberNameProblem(file.archiveName);
-    if (problem.empty()) problem = EncodedNameProblem(file.storedName, file.archiveName, codePage);
+    std::string problem = EncodedNameProblem(file.storedName, file.archiveName, codePage);
+    if (problem.empty()) problem = MemberNameProblem(file.archiveName);
     if (problem.empty() && !IsSafeMemberName(file.archiveName)) problem = "would be refused by the installer";
     if (!problem.empty()) problems.Add(file.path + ": the stored name \"" + file.storedName + "\" " + problem);
     names.push_back(file.storedName);
