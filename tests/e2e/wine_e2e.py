@@ -310,6 +310,21 @@ class TempFolderWithBlank(WineTest):
         self.assertFalse(os.path.exists(s.temp("readme.txt")))
 
 
+class CodePage(WineTest):
+    def test_names_packed_in_code_page_1252_are_created_as_written(self):
+        # No program to start, so the run leaves what it unpacked in place.
+        s = self.scratch
+        folder = os.path.join(s.root, "tree", "\u00dcbersicht")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "Gr\u00fc\u00dfe.txt"), "wb") as f:
+            f.write(b"Hallo\r\n")
+        subprocess.run([os.path.join(NATIVE, "tools", "sfxpack", "sfxpack"), "create", "--stub", stub(),
+                        "-o", s.installer, os.path.join(s.root, "tree")], check=True, capture_output=True)
+        self.start()
+        self.assertEqual(self.finish(), 0)
+        self.assertEqual(read(s.temp("\u00dcbersicht", "Gr\u00fc\u00dfe.txt")), b"Hallo\r\n")
+
+
 class DllSearch(WineTest):
     def test_the_search_is_restricted_before_any_dll_is_loaded_or_the_window_opens(self):
         # Wine's call trace of the stub's own thread: SetDefaultDllDirectories(system folder

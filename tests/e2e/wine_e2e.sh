@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end runs of the Windows stub under Wine: full run, "Abbruch", the "File Exists"
 # answers, a damaged installer, the top-level error report, a temporary folder with a blank,
-# and the DLL search restricted before anything is loaded.
+# the DLL search restricted before anything is loaded, and names in code page 1252 created as
+# written.
 #
 #   tests/e2e/wine_e2e.sh <native-build> <windows-build> [unittest options]
 #

@@ -10,12 +10,13 @@ TEST(ConfigurationText, FlagsThenProgramWithCrLf) {
   config.executable = "SETUP.EXE";
   EXPECT_EQ(ConfigurationText(config),
             "[KVTR Configuration]\r\nUseDirs=1\r\nOverWrite=1\r\nAttributes=1\r\nFileDate=1\r\n"
-            "Executable=SETUP.EXE\r\n");
+            "CodePage=1252\r\nExecutable=SETUP.EXE\r\n");
   config.parameters = "/S /D=<TD>";
   config.useDirs = config.overwrite = config.attributes = config.fileDate = false;
+  config.codePage = 932;
   EXPECT_EQ(ConfigurationText(config),
             "[KVTR Configuration]\r\nUseDirs=0\r\nOverWrite=0\r\nAttributes=0\r\nFileDate=0\r\n"
-            "Executable=SETUP.EXE\r\nParameters=/S /D=<TD>\r\n");
+            "CodePage=932\r\nExecutable=SETUP.EXE\r\nParameters=/S /D=<TD>\r\n");
   EXPECT_EQ(ConfigurationText(TConfiguration{}).find("Executable"), std::string::npos);
 }
 
@@ -39,14 +40,16 @@ TEST(ConfigurationParse, ReadsLikeTheInstaller) {
   const TConfiguration config = ParseConfigurationText(
       "; comment\n[other]\nExecutable=wrong.exe\n[ kvtr configuration ]\r\n"
       "executable = Setup.exe \r\nUSEDIRS=00\r\nOverWrite=0\r\nAttributes=no\r\n"
-      "FileDate=\r\nExecutable=second.exe\r\n");
+      "FileDate=\r\nExecutable=second.exe\r\nCodePage=936\r\n");
   EXPECT_TRUE(config.sectionFound);
   EXPECT_EQ(config.executable, "Setup.exe");
   EXPECT_TRUE(config.useDirs);  // only exactly "0" is off
   EXPECT_FALSE(config.overwrite);
   EXPECT_TRUE(config.attributes);
   EXPECT_TRUE(config.fileDate);
+  EXPECT_EQ(config.codePage, 936);
   EXPECT_FALSE(ParseConfigurationText("Executable=x\r\n").sectionFound);
+  EXPECT_EQ(ParseConfigurationText("[KVTR Configuration]\r\n").codePage, 1252);  // recorded by none
 }
 
 }  // namespace

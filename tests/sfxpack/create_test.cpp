@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <csignal>
 
 #include "archive/format.h"
@@ -57,7 +58,7 @@ TEST_F(CreateTest, SortedRelativeNamesAndConfigurationLast) {
   EXPECT_EQ(installer.archiveOffset, ReadBytes(stub_).size());
   EXPECT_EQ(MemberText(installer, installer.members.back()),
             "[KVTR Configuration]\r\nUseDirs=1\r\nOverWrite=1\r\nAttributes=1\r\nFileDate=1\r\n"
-            "Executable=sub\\z.txt\r\nParameters=/quiet\r\n");
+            "CodePage=65001\r\nExecutable=sub\\z.txt\r\nParameters=/quiet\r\n");
   // Offsets follow one another without gaps, and the checksum block behind the data ends the file.
   int32_t next = 0;
   for (const TMember& member : installer.members) {
@@ -86,7 +87,8 @@ TEST_F(CreateTest, AttributesAndDatesFromTheFiles) {
   const long double seconds = (b.dateTime - static_cast<long long>(b.dateTime)) * 86400;
   EXPECT_NEAR(static_cast<double>(seconds), local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec, 1.0);
   EXPECT_EQ(MemberText(installer, installer.members.back()),
-            "[KVTR Configuration]\r\nUseDirs=0\r\nOverWrite=0\r\nAttributes=0\r\nFileDate=0\r\n");
+            "[KVTR Configuration]\r\nUseDirs=0\r\nOverWrite=0\r\nAttributes=0\r\nFileDate=0\r\n"
+            "CodePage=65001\r\n");
 }
 
 TEST_F(CreateTest, EveryLevelRoundTrips) {
@@ -163,6 +165,53 @@ TEST_F(CreateTest, StubsThatCannotServe) {
   const TInstaller installer = OpenInstaller(scratch_.Path("o.exe"), std::nullopt);
   EXPECT_EQ(installer.digits.carrier, OffsetCarrier::PeStringResource);
   EXPECT_EQ(installer.archiveOffset, MakePeStub().size());
+}
+
+// Names go into a Windows installer in its code page (1252 unless --codepage says otherwise),
+// and list and extract turn them back into UTF-8.
+TEST_F(CreateTest, NamesInTheCodePage) {
+  WriteBytes(stub_ = scratch_.Path("pe.exe"), MakePeStub());
+  const struct {
+    const char* name;
+    Arguments options;
+    const char* stored;  // nullptr: refused
+  } rows[] = {
+      {"\xC3\x9C" "bersicht/Gr\xC3\xBC\xC3\x9F" "e.txt", {}, "\xDC" "bersicht\\Gr\xFC\xDF" "e.txt"},
+      {"\xC3\x9C" "bersicht/Gr\xC3\xBC\xC3\x9F" "e.txt", {"--codepage", "1250"}, "\xDC" "bersicht\\Gr\xFC\xDF" "e.txt"},
+      {"\xE6\x97\xA5\xE6\x9C\xAC.txt", {}, nullptr},
+      {"\xE6\x97\xA5\xE6\x9C\xAC.txt", {"--codepage", "932"}, "\x93\xFA\x96\x7B.txt"},
+      {"\xE8\xA1\xA8.txt", {"--codepage", "932"}, nullptr},  // its second byte is "\"
+      {"\xCE\xB1.txt", {"--codepage", "1253"}, "\xE1.txt"},
+      {"\xCE\xB1.txt", {"--codepage", "1251"}, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string tree = scratch_.Path("cp"), out = scratch_.Path("cp.exe");
+    std::filesystem::remove_all(tree);
+    WriteText(tree + "/" + row.name, "x");
+    Arguments args = {"-o", out, tree};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    const TRunResult run = Create(args);
+    if (row.stored == nullptr) {
+      EXPECT_EQ(run.exitCode, 1);
+      EXPECT_NE(run.err.find(row.name), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find("--codepage"), std::string::npos) << run.err;
+      continue;
+    }
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("appear right only on Windows systems whose code page is"), std::string::npos);
+    const TInstaller installer = OpenInstaller(out, std::nullopt);
+    EXPECT_EQ(installer.members[0].storedName, row.stored);
+    std::string listed = row.name;
+    std::replace(listed.begin(), listed.end(), '/', '\\');
+    EXPECT_EQ(installer.members[0].name, listed);
+    const TRunResult extract = RunTool(RunExtractCommand, {out, "-C", scratch_.Path("x"), "--force"});
+    ASSERT_EQ(extract.exitCode, 0) << extract.err;
+    EXPECT_EQ(ReadText(scratch_.Path("x/") + row.name), "x");
+  }
+  // Read in another code page than the one recorded, the same bytes spell other letters.
+  const TInstaller greek = OpenInstaller(scratch_.Path("cp.exe"), std::nullopt, 1252);
+  EXPECT_EQ(greek.members[0].name, "\xC3\xA1.txt");
 }
 
 TEST(AtomicOutput, AppearsOnlyWhenCommitted) {

@@ -13,6 +13,7 @@
 #include "host/convert.h"
 #include "host/platform.h"
 #include "lzh/lzh.h"
+#include "tools/sfxpack/code_page.h"
 #include "tools/sfxpack/command_support.h"
 #include "tools/sfxpack/errors.h"
 #include "tools/sfxpack/installer.h"
@@ -20,6 +21,7 @@
 #include "tools/sfxpack/output_file.h"
 #include "tools/sfxpack/progress.h"
 #include "tools/sfxpack/source_tree.h"
+#include "tools/sfxpack/stub_image.h"
 #include "tools/sfxpack/stub_file.h"
 #include "tools/sfxpack/tool_platform.h"
 
@@ -49,6 +51,9 @@ const char kCreateUsage[] =
     "  --ask-overwrite    ask before replacing an existing file\n"
     "  --no-attributes    do not give unpacked files their stored attributes\n"
     "  --no-date          do not give unpacked files their stored dates\n"
+    "  --codepage N       write names, --run and --params in Windows code page N: 1252\n"
+    "                     (the default for Windows stubs), 1250, 1251, 1253..1258, 874,\n"
+    "                     932, 936, 949, 950, or 65001 (UTF-8, the native stub's)\n"
     "  -1 .. -9           compression level: -1 fastest, -9 smallest (default -6)\n"
     "  --icon FILE.ico    give the installer this icon (Windows stubs only)\n"
     "  --version-info KEY=VALUE\n"
@@ -59,7 +64,11 @@ const char kCreateUsage[] =
     "\n"
     "The Win32 stub is looked for in --stub, $SFXPACK_STUB, sfxstub.exe beside sfxpack,\n"
     "then the build tree; with --x64 in $SFXPACK_STUB64, sfxstub64.exe beside sfxpack, then\n"
-    "the build tree.\n";
+    "the build tree; both also in ../share/sfxpack/ beside it (an installed sfxpack).\n"
+    "\n"
+    "A Windows installer creates its files with the system's code page: names written in\n"
+    "code page 1252 appear right on Western European Windows, and names that code page\n"
+    "cannot hold are refused. The code page is recorded in the installer.\n";
 
 const std::vector<std::string> kLevelFlags = {"-1", "-2", "-3", "-4", "-5", "-6", "-7", "-8", "-9"};
 
@@ -67,7 +76,7 @@ constexpr uint64_t kLargestMember = std::numeric_limits<int32_t>::max();
 
 bool IsFile(const std::string& path) {
   std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
+  return std::filesystem::is_regular_file(std::filesystem::u8path(path), error);
 }
 
 void CheckConfigValue(const char* option, const std::string& value) {
@@ -75,19 +84,39 @@ void CheckConfigValue(const char* option, const std::string& value) {
   if (!problem.empty()) throw EUsageError(std::string("the value of ") + option + " " + problem);
 }
 
+// Where an installed sfxpack finds its stubs: share/sfxpack beside its bin folder (on Windows
+// the stubs are installed beside the tool itself).
+constexpr char kInstalledStubFolder[] = "../share/sfxpack/";
+
 std::string BesideTool(const std::string& name) {
   const std::string folder = ExecutableDirectory();
   return folder.empty() ? std::string() : folder + "/" + name;
 }
 
+// Gives every file its name in the code page, refusing the whole run, before anything is
+// written, when any name cannot be written there.
+void EncodeMemberNames(std::vector<TSourceFile>& files, int codePage, const std::string& output) {
+  ProblemList problems;
+  for (TSourceFile& file : files) {
+    if (!EncodeText(file.storedName, codePage, file.archiveName)) {
+      problems.Add(file.path + ": the name \"" + file.storedName + "\" cannot be written in code page " +
+                   std::to_string(codePage) + "; choose one that holds it with --codepage");
+    }
+  }
+  problems.FailIfAny(output, "name problem");
+}
+
 // Refuses the whole run for any name the stub would refuse or Windows would not create as
-// asked, naming every one, before anything is written.
-void CheckMemberNames(const std::vector<TSourceFile>& files, bool useDirs, const std::string& output) {
+// asked, naming every one, before anything is written. The stub sees the names' bytes in the
+// code page; the clashes are those of the characters.
+void CheckMemberNames(const std::vector<TSourceFile>& files, bool useDirs, int codePage,
+                      const std::string& output) {
   std::vector<std::string> names;
   ProblemList problems;
   for (const TSourceFile& file : files) {
-    std::string problem = MemberNameProblem(file.storedName);
-    if (problem.empty() && !IsSafeMemberName(file.storedName)) problem = "would be refused by the installer";
+    std::string problem = EncodedNameProblem(file.storedName, file.archiveName, codePage);
+    if (problem.empty()) problem = MemberNameProblem(file.archiveName);
+    if (problem.empty() && !IsSafeMemberName(file.archiveName)) problem = "would be refused by the installer";
     if (!problem.empty()) problems.Add(file.path + ": the stored name \"" + file.storedName + "\" " + problem);
     names.push_back(file.storedName);
   }
@@ -97,18 +126,27 @@ void CheckMemberNames(const std::vector<TSourceFile>& files, bool useDirs, const
   problems.FailIfAny(output, "name problem");
 }
 
-// The Win32 stub hands names to the ANSI file functions, which read them in the system code
-// page; UTF-8 names from this system come out garbled there.
-void WarnAboutNonAsciiNames(const std::vector<TSourceFile>& files) {
+// The Windows stubs hand names to the ANSI file functions, which read them in the system's
+// code page: on a system with another one the same bytes spell other characters.
+void WarnAboutNonAsciiNames(const std::vector<TSourceFile>& files, int codePage) {
   for (const TSourceFile& file : files) {
     for (char c : file.storedName) {
       if (static_cast<unsigned char>(c) >= 0x80) {
-        ReportError("warning: \"" + file.storedName + "\" and maybe other names are not plain ASCII; "
-                    "the Windows installer writes them in the system code page");
+        ReportError("warning: names such as \"" + file.storedName + "\" are not plain ASCII; they "
+                    "appear right only on Windows systems whose code page is " + std::to_string(codePage));
         return;
       }
     }
   }
+}
+
+std::string EncodedConfigValue(const char* option, const std::string& value, int codePage) {
+  std::string encoded;
+  if (!EncodeText(value, codePage, encoded)) {
+    throw EUsageError(std::string("the value of ") + option + " cannot be written in code page " +
+                      std::to_string(codePage) + "; choose one that holds it with --codepage");
+  }
+  return encoded;
 }
 
 void WarnAboutExecutable(const TCreateRequest& request, const std::vector<TSourceFile>& files) {
@@ -156,7 +194,7 @@ TPackedMembers PackFiles(const std::vector<TSourceFile>& files, int level) {
     const std::vector<uint8_t> data = ReadWholeFile(files[i].path);
     if (data.size() > kLargestMember) FailOnFile(files[i].path, "larger than 2 GiB, too large to pack");
     TMemberEntry entry;
-    entry.name = files[i].storedName;
+    entry.name = files[i].archiveName;
     entry.attributes = 32 | (infos[i].readOnly ? 1 : 0);  // archive, read-only
     entry.dateTime = infos[i].dateTime;
     AddMember(packed, entry, data, level);
@@ -200,6 +238,7 @@ const std::vector<TOptionDef>& CreateOptionList() {
     for (const std::string& level : kLevelFlags) known.push_back({level, false});
     known.push_back({"--icon", true});
     known.push_back({"--version-info", true});
+    known.push_back({"--codepage", true});
     return known;
   }();
   return kOptions;
@@ -234,6 +273,11 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options) {
   const std::string level = options.LastOf(kLevelFlags);
   request.level = level.empty() ? kLzhDefaultLevel : level[1] - '0';
   request.branding = BrandingOf(options);
+  request.codePage = CodePageOption(options);
+  if (request.stubKind == StubKind::kNative && request.codePage.value_or(kUtf8CodePage) != kUtf8CodePage) {
+    throw EUsageError("the native stub takes names in UTF-8 (--codepage 65001), not in code page " +
+                      std::to_string(*request.codePage));
+  }
   if (request.stubKind == StubKind::kNative && !request.branding.Empty()) {
     throw EUsageError("--icon and --version-info need a Windows stub, not --native");
   }
@@ -246,12 +290,15 @@ std::string FindStub(const TCreateRequest& request, std::vector<std::string>& tr
   using StubKind = TCreateRequest::StubKind;
   if (request.stubKind == StubKind::kNative) {
     candidates.push_back(BesideTool("sfxstub"));
+    candidates.push_back(BesideTool(std::string(kInstalledStubFolder) + "sfxstub"));
     candidates.push_back(BesideTool("../../app/sfxstub"));
   } else {
     const bool x64 = request.stubKind == StubKind::kX64;
-    const char* fromEnvironment = std::getenv(x64 ? "SFXPACK_STUB64" : "SFXPACK_STUB");
-    if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
-    candidates.push_back(BesideTool(x64 ? "sfxstub64.exe" : "sfxstub.exe"));
+    const std::string fromEnvironment = EnvironmentValue(x64 ? "SFXPACK_STUB64" : "SFXPACK_STUB");
+    if (!fromEnvironment.empty()) return fromEnvironment;
+    const char* name = x64 ? "sfxstub64.exe" : "sfxstub.exe";
+    candidates.push_back(BesideTool(name));
+    candidates.push_back(BesideTool(std::string(kInstalledStubFolder) + name));
     candidates.push_back(x64 ? SFXPACK_BUILD_STUB64 : SFXPACK_BUILD_STUB);
   }
   for (const std::string& candidate : candidates) {
@@ -276,17 +323,24 @@ void CreateInstaller(const TCreateRequest& request) {
   std::vector<uint8_t> stub = LoadStubForInstaller(stubPath, true, hasDigits);
   if (!request.branding.Empty()) stub = BrandStub(stub, stubPath, request.branding, request.output);
 
-  const TSourceScan scan = CollectSourceFiles(request.paths, request.output);
+  const bool windowsStub = IsPeImage(stub.data(), stub.size());
+  TConfiguration config = request.config;
+  config.codePage = request.codePage.value_or(windowsStub ? kDefaultCodePage : kUtf8CodePage);
+  config.executable = EncodedConfigValue("--run", config.executable, config.codePage);
+  config.parameters = EncodedConfigValue("--params", config.parameters, config.codePage);
+
+  TSourceScan scan = CollectSourceFiles(request.paths, request.output);
   for (const std::string& warning : scan.warnings) ReportError("warning: " + warning);
-  CheckMemberNames(scan.files, request.config.useDirs, request.output);
+  EncodeMemberNames(scan.files, config.codePage, request.output);
+  CheckMemberNames(scan.files, config.useDirs, config.codePage, request.output);
   WarnAboutExecutable(request, scan.files);
-  if (request.stubKind != TCreateRequest::StubKind::kNative) WarnAboutNonAsciiNames(scan.files);
+  if (windowsStub) WarnAboutNonAsciiNames(scan.files, config.codePage);
 
   TPackedMembers packed = PackFiles(scan.files, request.level);
   TMemberEntry configEntry;
   configEntry.name = kConfigMemberName;
   configEntry.dateTime = ConfigurationDate(packed);
-  const std::string configText = ConfigurationText(request.config);
+  const std::string configText = ConfigurationText(config);
   AddMember(packed, configEntry, std::vector<uint8_t>(configText.begin(), configText.end()),
             request.level);
 

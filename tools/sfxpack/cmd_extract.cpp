@@ -9,6 +9,7 @@
 #include "host/convert.h"
 #include "host/files.h"
 #include "host/platform.h"
+#include "tools/sfxpack/code_page.h"
 #include "tools/sfxpack/command_support.h"
 #include "tools/sfxpack/config_member.h"
 #include "tools/sfxpack/errors.h"
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kExtractUsage[] =
-    "Usage: sfxpack extract FILE [-C DIR] [--force] [--offset N]\n"
+    "Usage: sfxpack extract FILE [-C DIR] [--force] [--offset N] [--codepage N]\n"
     "\n"
     "Unpacks the members of the installer FILE below DIR (default: the current folder) as\n"
     "the installer would, following its configuration's UseDirs, FileDate and Attributes,\n"
@@ -32,6 +33,8 @@ const char kExtractUsage[] =
     "  --force      replace existing files, and write damaged members (as they decode)\n"
     "               instead of stopping at the first; the exit code is 1 all the same\n"
     "  --offset N   the archive starts at byte N\n"
+    "  --codepage N read the names in Windows code page N (default: the one the installer\n"
+    "               records, 1252 if none)\n"
     "  --help       show this text\n";
 
 struct TTarget {
@@ -72,7 +75,10 @@ std::vector<TTarget> PlanTargets(const TInstaller& installer, const TConfigurati
   for (size_t i = 0; i + 1 < installer.members.size(); ++i) {
     const TMember& member = installer.members[i];
     const std::string relative = NativeRelative(TargetNameOf(member.name, config.useDirs));
-    std::string problem = TargetPathProblem(folder, relative, force);
+    std::string problem = member.nameDecodes
+                              ? TargetPathProblem(folder, relative, force)
+                              : "is no text in code page " + std::to_string(installer.codePage) +
+                                    " (choose another with --codepage)";
     const auto earlier = seen.emplace(relative, member.name);
     if (problem.empty() && !earlier.second && !force) {
       problem = "would replace member \"" + earlier.first->second + "\" (use --force to let the later win)";
@@ -84,21 +90,21 @@ std::vector<TTarget> PlanTargets(const TInstaller& installer, const TConfigurati
   return targets;
 }
 
-void MakeFolders(const fs::path& folder, const std::string& relative) {
-  fs::path at = folder;
-  const fs::path parent = fs::path(relative).parent_path();
+void MakeFolders(const std::string& folder, const std::string& relative) {
+  fs::path at = fs::u8path(folder);
+  const fs::path parent = fs::u8path(relative).parent_path();
   for (const fs::path& part : parent) {
     at /= part;
     std::error_code error;
     fs::create_directory(at, error);
-    if (error) FailOnFile(at.string(), "cannot create the folder: " + error.message());
+    if (error) FailOnFile(at.u8string(), "cannot create the folder: " + error.message());
   }
 }
 
 void WriteMemberFile(const std::string& path, const std::vector<uint8_t>& data, bool force) {
   std::error_code error;
-  if (force && fs::symlink_status(path, error).type() != fs::file_type::not_found) {
-    fs::remove(path, error);
+  if (force && fs::symlink_status(fs::u8path(path), error).type() != fs::file_type::not_found) {
+    fs::remove(fs::u8path(path), error);
     if (error) FailOnFile(path, "cannot replace: " + error.message());
   }
   std::FILE* file = CreateNewFile(path);
@@ -126,9 +132,9 @@ void ApplyStoredFacts(const std::string& path, const TMember& member, const TCon
 
 std::string TargetPathProblem(const std::string& folder, const std::string& relative, bool force) {
   if (relative.empty() || relative.back() == '/') return "has no file name";
-  const fs::path path(relative);
+  const fs::path path = fs::u8path(relative);
   if (path.is_absolute()) return "is an absolute path";
-  fs::path at = folder;
+  fs::path at = fs::u8path(folder);
   size_t remaining = static_cast<size_t>(std::distance(path.begin(), path.end()));
   for (const fs::path& part : path) {
     if (part == ".." || part == "." || part.empty()) return "leaves the target folder";
@@ -137,13 +143,13 @@ std::string TargetPathProblem(const std::string& folder, const std::string& rela
     std::error_code error;
     const fs::file_status status = fs::symlink_status(at, error);
     if (status.type() == fs::file_type::not_found) return std::string();
-    if (error) return at.string() + ": " + error.message();
+    if (error) return at.u8string() + ": " + error.message();
     if (remaining > 0) {
-      if (status.type() == fs::file_type::symlink) return at.string() + " is a symbolic link";
-      if (status.type() != fs::file_type::directory) return at.string() + " is not a folder";
+      if (status.type() == fs::file_type::symlink) return at.u8string() + " is a symbolic link";
+      if (status.type() != fs::file_type::directory) return at.u8string() + " is not a folder";
     } else {
-      if (status.type() == fs::file_type::directory) return at.string() + " is a folder";
-      if (!force) return at.string() + " exists (use --force to replace it)";
+      if (status.type() == fs::file_type::directory) return at.u8string() + " is a folder";
+      if (!force) return at.u8string() + " exists (use --force to replace it)";
     }
   }
   return std::string();
@@ -155,8 +161,8 @@ size_t ExtractInstaller(const TInstaller& installer, const std::string& folder, 
   const TConfiguration config = ReadConfiguration(installer, force, damaged);
   const std::vector<TTarget> targets = PlanTargets(installer, config, folder, force);
   std::error_code error;
-  fs::create_directories(folder, error);
-  if (error || !fs::is_directory(folder, error)) {
+  fs::create_directories(fs::u8path(folder), error);
+  if (error || !fs::is_directory(fs::u8path(folder), error)) {
     FailOnFile(folder, "cannot create the folder" + (error ? ": " + error.message() : std::string()));
   }
   uint64_t total = 0;
@@ -167,7 +173,7 @@ size_t ExtractInstaller(const TInstaller& installer, const std::string& folder, 
     const TMemberCheck check = DecodeMember(installer, *target.member);
     AcceptMember(installer, "member \"" + target.member->name + "\"", check, force, damaged);
     MakeFolders(folder, target.relative);
-    const std::string path = (fs::path(folder) / target.relative).string();
+    const std::string path = (fs::u8path(folder) / fs::u8path(target.relative)).u8string();
     WriteMemberFile(path, check.data, force);
     ApplyStoredFacts(path, *target.member, config);
     progress.Advance(static_cast<uint32_t>(target.member->storedSize), target.member->name);
@@ -176,11 +182,13 @@ size_t ExtractInstaller(const TInstaller& installer, const std::string& folder, 
 }
 
 int RunExtractCommand(const Arguments& args) {
-  const std::vector<TOptionDef> known = {{"-C", true}, {"--force", false}, {"--offset", true}};
+  const std::vector<TOptionDef> known = {{"-C", true}, {"--force", false}, {"--offset", true},
+                                         {"--codepage", true}};
   return RunCommand("extract", kExtractUsage, args, known, [](const ParsedOptions& options) {
     if (options.Operands().size() != 1) throw EUsageError("give exactly one installer FILE");
     if (options.Has("-C") && options.Value("-C").empty()) throw EUsageError("-C needs a folder");
-    const TInstaller installer = OpenInstaller(options.Operands()[0], OffsetOption(options));
+    const TInstaller installer = OpenInstaller(options.Operands()[0], OffsetOption(options),
+                                               CodePageOption(options));
     const size_t damaged = ExtractInstaller(installer, options.Value("-C", "."), options.Has("--force"));
     if (damaged == 0) return kExitSuccess;
     ReportError(installer.path + ": " + std::to_string(damaged) + " damaged member" + (damaged == 1 ? "" : "s") +

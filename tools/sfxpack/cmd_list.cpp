@@ -2,6 +2,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "tools/sfxpack/code_page.h"
 #include "tools/sfxpack/command_support.h"
 #include "tools/sfxpack/date_text.h"
 #include "tools/sfxpack/errors.h"
@@ -11,7 +12,7 @@
 namespace {
 
 const char kListUsage[] =
-    "Usage: sfxpack list FILE [--offset N]\n"
+    "Usage: sfxpack list FILE [--offset N] [--codepage N]\n"
     "\n"
     "Lists the members of the installer FILE: unpacked size, stored size, attributes,\n"
     "modification date (ISO 8601, local time), offset in the data area and name, then a\n"
@@ -19,6 +20,8 @@ const char kListUsage[] =
     "member is the installer's configuration.\n"
     "\n"
     "  --offset N   the archive starts at byte N (for a stub whose offset cannot be found)\n"
+    "  --codepage N read the names in Windows code page N (default: the one the installer\n"
+    "               records, 1252 if none)\n"
     "  --help       show this text\n";
 
 constexpr char kRule[] = "------------ ------------ ----- ------------------- ---------- ----\n";
@@ -42,9 +45,9 @@ void PrintListing(const TInstaller& installer) {
 }  // namespace
 
 int RunListCommand(const Arguments& args) {
-  return RunCommand("list", kListUsage, args, {{"--offset", true}}, [](const ParsedOptions& options) {
+  return RunCommand("list", kListUsage, args, {{"--offset", true}, {"--codepage", true}}, [](const ParsedOptions& options) {
     if (options.Operands().size() != 1) throw EUsageError("give exactly one FILE");
-    PrintListing(OpenInstaller(options.Operands()[0], OffsetOption(options)));
+    PrintListing(OpenInstaller(options.Operands()[0], OffsetOption(options), CodePageOption(options)));
     return kExitSuccess;
   });
 }

@@ -31,7 +31,7 @@ const char kEncodeStreamUsage[] =
 const std::vector<std::string> kLevelFlags = {"-1", "-2", "-3", "-4", "-5", "-6", "-7", "-8", "-9"};
 
 std::vector<uint8_t> ReadInput(const std::string& name) {
-  std::FILE* file = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
+  std::FILE* file = name == "-" ? stdin : OpenFileForReading(name);
   const std::string shown = name == "-" ? "stdin" : name;
   if (file == nullptr) FailOnFile(shown, LastSystemErrorText());
   std::vector<uint8_t> bytes;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "archive/format.h"
+#include "tools/sfxpack/code_page.h"
 #include "tools/sfxpack/command_support.h"
 #include "tools/sfxpack/config_member.h"
 #include "tools/sfxpack/errors.h"
@@ -12,7 +13,7 @@
 namespace {
 
 const char kTestUsage[] =
-    "Usage: sfxpack test FILE [--offset N]\n"
+    "Usage: sfxpack test FILE [--offset N] [--codepage N]\n"
     "\n"
     "Checks the installer FILE without writing anything: the directory as the installer\n"
     "reads it (names, data ranges, checksum), then every member decoded in memory against\n"
@@ -20,6 +21,8 @@ const char kTestUsage[] =
     "is damaged. Says so when FILE carries no checksums.\n"
     "\n"
     "  --offset N   the archive starts at byte N\n"
+    "  --codepage N read the names in Windows code page N (default: the one the installer\n"
+    "               records, 1252 if none)\n"
     "  --help       show this text\n";
 
 // The configuration text says what the installer will do; a last member without the
@@ -68,8 +71,8 @@ int TestInstaller(const TInstaller& installer) {
 }  // namespace
 
 int RunTestCommand(const Arguments& args) {
-  return RunCommand("test", kTestUsage, args, {{"--offset", true}}, [](const ParsedOptions& options) {
+  return RunCommand("test", kTestUsage, args, {{"--offset", true}, {"--codepage", true}}, [](const ParsedOptions& options) {
     if (options.Operands().size() != 1) throw EUsageError("give exactly one FILE");
-    return TestInstaller(OpenInstaller(options.Operands()[0], OffsetOption(options)));
+    return TestInstaller(OpenInstaller(options.Operands()[0], OffsetOption(options), CodePageOption(options)));
   });
 }

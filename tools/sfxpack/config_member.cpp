@@ -50,6 +50,12 @@ std::vector<std::string> TextLines(const std::string& text) {
 
 bool FlagOn(const std::string& value) { return value != "0"; }
 
+int CodePageOf(const std::string& value) {
+  const bool digits = !value.empty() && value.size() < 6 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  return digits ? std::stoi(value) : 0;
+}
+
 }  // namespace
 
 std::string ConfigValueProblem(const std::string& value) {
@@ -71,6 +77,7 @@ std::string ConfigurationText(const TConfiguration& config) {
   text += line("OverWrite=" + flag(config.overwrite));
   text += line("Attributes=" + flag(config.attributes));
   text += line("FileDate=" + flag(config.fileDate));
+  text += line("CodePage=" + std::to_string(config.codePage));
   if (!config.executable.empty()) text += line("Executable=" + ProtectedValue(config.executable));
   if (!config.parameters.empty()) text += line("Parameters=" + ProtectedValue(config.parameters));
   return text;
@@ -80,7 +87,7 @@ TConfiguration ParseConfigurationText(const std::string& text) {
   const std::string section = UpperAscii(kConfigSection);
   TConfiguration config;
   bool inSection = false;
-  bool seen[6] = {};
+  bool seen[7] = {};
   for (const std::string& raw : TextLines(text)) {
     const std::string line = Trimmed(raw);
     if (line.empty() || line[0] == ';') continue;
@@ -97,9 +104,9 @@ TConfiguration ParseConfigurationText(const std::string& text) {
     const std::string value =
         Unquoted(Trimmed(line.substr(equals + 1))).substr(0, kMaxConfigValueLength);
     // The first occurrence of a key counts, as with the profile functions.
-    const char* const keys[6] = {"EXECUTABLE", "PARAMETERS", "USEDIRS",
-                                 "OVERWRITE",  "ATTRIBUTES", "FILEDATE"};
-    for (int k = 0; k < 6; ++k) {
+    const char* const keys[7] = {"EXECUTABLE", "PARAMETERS", "USEDIRS",  "OVERWRITE",
+                                 "ATTRIBUTES", "FILEDATE",   "CODEPAGE"};
+    for (int k = 0; k < 7; ++k) {
       if (key != keys[k] || seen[k]) continue;
       seen[k] = true;
       switch (k) {
@@ -109,6 +116,7 @@ TConfiguration ParseConfigurationText(const std::string& text) {
         case 3: config.overwrite = FlagOn(value); break;
         case 4: config.attributes = FlagOn(value); break;
         case 5: config.fileDate = FlagOn(value); break;
+        case 6: config.codePage = CodePageOf(value); break;
       }
     }
   }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "tools/sfxpack/code_page.h"
+
 struct TConfiguration {
   std::string executable;  // relative to the target directory; empty: start nothing
   std::string parameters;  // appended after a blank when both are present
@@ -13,6 +15,9 @@ struct TConfiguration {
   bool overwrite = true;
   bool attributes = true;
   bool fileDate = true;
+  // The code page of names and values (CodePage=N, which the stub does not read); an archive
+  // without the key is 1252, one whose value is no number reads as 0.
+  int codePage = kDefaultCodePage;
   bool sectionFound = false;  // set by ParseConfigurationText
 };
 
@@ -22,8 +27,8 @@ constexpr size_t kMaxConfigValueLength = 259;
 // Why a value cannot be stored so that the stub reads it back unchanged; empty if it can.
 std::string ConfigValueProblem(const std::string& value);
 
-// The member's text: the section line and the four flags, then `Executable` and `Parameters`
-// when not empty; CR LF after every line.
+// The member's text: the section line, the four flags and the code page, then `Executable` and
+// `Parameters` when not empty; CR LF after every line.
 std::string ConfigurationText(const TConfiguration& config);
 
 // Reads a configuration text the way the stub's profile lookup does: section and key names

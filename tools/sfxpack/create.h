@@ -2,6 +2,7 @@
 // member last.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,9 @@ struct TCreateRequest {
   // Which stub is looked for when --stub is not given: the i686 Win32 one, the x64 one
   // (--x64, for systems without 32-bit support) or the native one (--native).
   enum class StubKind { kWin32, kX64, kNative } stubKind = StubKind::kWin32;
-  TConfiguration config;
+  TConfiguration config;  // values in UTF-8; create writes them in the code page
+  // --codepage; by default 1252 for a Windows (PE) stub, UTF-8 (65001) for any other.
+  std::optional<int> codePage;
   int level = 0;          // 1..9
   std::vector<std::string> paths;
   TStubBranding branding;  // --icon, --version-info: rewrite the Win32 stub's resources
@@ -28,10 +31,11 @@ const std::vector<TOptionDef>& CreateOptionList();
 // Raises EUsageError for a request that makes no sense.
 TCreateRequest CreateRequestOf(const ParsedOptions& options);
 
-// Where the stub comes from: --stub; for --native the native stub beside the tool or in the
-// build tree's app folder; for --x64 $SFXPACK_STUB64, sfxstub64.exe beside the tool, then the
-// path fixed at build time; otherwise $SFXPACK_STUB, sfxstub.exe beside the tool, then the
-// path fixed at build time. `tried` receives the places looked at when none is found.
+// Where the stub comes from: --stub; for --native the native stub beside the tool, in the
+// installed ../share/sfxpack/ or in the build tree's app folder; for --x64 $SFXPACK_STUB64,
+// sfxstub64.exe beside the tool, in ../share/sfxpack/, then the path fixed at build time;
+// otherwise $SFXPACK_STUB, sfxstub.exe beside the tool, in ../share/sfxpack/, then the path
+// fixed at build time. `tried` receives the places looked at when none is found.
 std::string FindStub(const TCreateRequest& request, std::vector<std::string>& tried);
 
 // Does the whole job; raises EPackError. Nothing appears at the output path unless all went

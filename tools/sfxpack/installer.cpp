@@ -10,7 +10,11 @@
 #include "archive/format.h"
 #include "host/convert.h"
 #include "host/platform.h"
+#include "tools/sfxpack/code_page.h"
+#include "tools/sfxpack/command_support.h"
+#include "tools/sfxpack/config_member.h"
 #include "tools/sfxpack/errors.h"
+#include "tools/sfxpack/member_check.h"
 #include "tools/sfxpack/options.h"
 #include "tools/sfxpack/tool_platform.h"
 
@@ -57,6 +61,41 @@ void ReadDirectory(TInstaller& installer) {
   installer.hasChecksums = ChecksumsPresent;
 }
 
+// A damaged configuration is reported by test and extract; its names are still worth showing.
+int RecordedCodePage(const TInstaller& installer) {
+  if (installer.members.empty()) return kDefaultCodePage;
+  const TMemberCheck check = DecodeMember(installer, installer.members.back());
+  if (!check.intact) return kDefaultCodePage;
+  const int codePage = ParseConfigurationText(std::string(check.data.begin(), check.data.end())).codePage;
+  if (IsSupportedCodePage(codePage)) return codePage;
+  ReportError(installer.path + ": the configuration records an unknown code page; names are read in " +
+              std::to_string(kDefaultCodePage) + " (choose another with --codepage)");
+  return kDefaultCodePage;
+}
+
+std::string EscapedText(const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (char c : bytes) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      text.push_back(c);
+    } else {
+      text += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+    }
+  }
+  return text;
+}
+
+void DecodeNames(TInstaller& installer, std::optional<int> codePage) {
+  installer.codePage = codePage ? *codePage : RecordedCodePage(installer);
+  for (TMember& member : installer.members) {
+    member.storedName = member.name;
+    member.nameDecodes = DecodeText(member.storedName, installer.codePage, member.name);
+    if (!member.nameDecodes) member.name = EscapedText(member.storedName);
+  }
+}
+
 }  // namespace
 
 uint64_t TInstaller::ArchiveEnd() const {
@@ -76,8 +115,10 @@ uint64_t TInstaller::ArchiveBytesEnd() const {
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) FailOnFile(path, "is a folder, not a file");
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (std::filesystem::is_directory(std::filesystem::u8path(path), error)) {
+    FailOnFile(path, "is a folder, not a file");
+  }
+  std::FILE* file = OpenFileForReading(path);
   if (file == nullptr) FailOnFile(path, LastSystemErrorText());
   std::vector<uint8_t> bytes;
   uint8_t buffer[1 << 16];
@@ -95,7 +136,8 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-TInstaller OpenInstaller(const std::string& path, std::optional<uint32_t> offset) {
+TInstaller OpenInstaller(const std::string& path, std::optional<uint32_t> offset,
+                         std::optional<int> codePage) {
   TInstaller installer;
   installer.path = path;
   installer.bytes = ReadWholeFile(path);
@@ -114,6 +156,7 @@ TInstaller OpenInstaller(const std::string& path, std::optional<uint32_t> offset
                          std::to_string(installer.bytes.size()) + " bytes); a stub without archive?");
   }
   ReadDirectory(installer);
+  DecodeNames(installer, codePage);
   return installer;
 }
 

@@ -11,7 +11,9 @@
 #include "tools/sfxpack/stub_image.h"
 
 struct TMember {
-  std::string name;
+  std::string name;        // in UTF-8, converted from the installer's code page
+  std::string storedName;  // the bytes the directory holds
+  bool nameDecodes = true; // false: not text in that code page; `name` shows the bytes as \xNN
   int32_t unpackedSize = 0;
   int32_t storedSize = 0;
   int32_t attributes = 0;
@@ -27,6 +29,7 @@ struct TInstaller {
   TOffsetDigits digits;        // carrier None when the offset was given
   uint32_t archiveOffset = 0;
   uint32_t dataStart = 0;
+  int codePage = 0;            // of the names: --codepage, else the configuration's CodePage
   std::vector<TMember> members;  // in directory order; the last is the configuration
   bool hasChecksums = false;  // a checksum block behind the data (older builders wrote none)
 
@@ -44,8 +47,10 @@ struct TInstaller {
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
 // Raises EPackError for an unreadable file, a missing offset, or a directory the stub would
-// refuse ("FILE: not a valid archive: <what is wrong>").
-TInstaller OpenInstaller(const std::string& path, std::optional<uint32_t> offset);
+// refuse ("FILE: not a valid archive: <what is wrong>"). The names are read in `codePage`
+// when given, else in the one the configuration records (1252 when it records none).
+TInstaller OpenInstaller(const std::string& path, std::optional<uint32_t> offset,
+                         std::optional<int> codePage = std::nullopt);
 
 class ParsedOptions;
 // The --offset option shared by list, test, extract and restub; nullopt when not given.

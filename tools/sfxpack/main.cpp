@@ -5,6 +5,7 @@
 #include "host/platform.h"
 #include "tools/sfxpack/command_support.h"
 #include "tools/sfxpack/commands.h"
+#include "tools/sfxpack/tool_platform.h"
 
 #ifndef SFXPACK_VERSION
 #define SFXPACK_VERSION "0.0"
@@ -42,11 +43,13 @@ const TCommand kCommands[] = {
 
 int main(int argc, char** argv) {
   InitHostServices();
-  if (argc < 2) {
+  InitToolPlatform();
+  const Arguments words = ToolArguments(argc, argv);
+  if (words.empty()) {
     std::fputs(kMainUsage, stderr);
     return kExitUsage;
   }
-  const std::string word = argv[1];
+  const std::string& word = words[0];
   if (word == "--help" || word == "-h" || word == "help") {
     std::fputs(kMainUsage, stdout);
     return kExitSuccess;
@@ -56,7 +59,7 @@ int main(int argc, char** argv) {
     return kExitSuccess;
   }
   for (const TCommand& command : kCommands) {
-    if (word == command.name) return command.run(Arguments(argv + 2, argv + argc));
+    if (word == command.name) return command.run(Arguments(words.begin() + 1, words.end()));
   }
   std::fprintf(stderr, "sfxpack: unknown command '%s'\nTry 'sfxpack --help'.\n", word.c_str());
   return kExitUsage;

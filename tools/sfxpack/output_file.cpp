@@ -9,13 +9,13 @@
 #include "tools/sfxpack/tool_platform.h"
 
 std::string FolderOfNativePath(const std::string& path) {
-  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-  return parent.empty() ? std::string(".") : parent.string();
+  const std::filesystem::path parent = std::filesystem::u8path(path).parent_path();
+  return parent.empty() ? std::string(".") : parent.u8string();
 }
 
 AtomicOutputFile::AtomicOutputFile(const std::string& path) : path_(path) {
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) FailOnFile(path, "is a folder");
+  if (std::filesystem::is_directory(std::filesystem::u8path(path), error)) FailOnFile(path, "is a folder");
   file_ = CreateTemporaryFile(FolderOfNativePath(path), temporaryPath_);
   if (file_ == nullptr) FailOnFile(path, "cannot create a file beside it: " + LastSystemErrorText());
   RemoveOnInterrupt(temporaryPath_);
@@ -24,7 +24,8 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : path_(path) {
 AtomicOutputFile::~AtomicOutputFile() {
   RemoveOnInterrupt("");
   if (file_ != nullptr) std::fclose(file_);
-  if (!committed_ && !temporaryPath_.empty()) std::remove(temporaryPath_.c_str());
+  std::error_code error;
+  if (!committed_ && !temporaryPath_.empty()) std::filesystem::remove(std::filesystem::u8path(temporaryPath_), error);
 }
 
 void AtomicOutputFile::Fail(const std::string& reason) { FailOnFile(path_, reason); }
@@ -46,9 +47,9 @@ void AtomicOutputFile::Commit() {
   file_ = nullptr;
   if (!flushed || !closed) Fail("write failed: " + (flushed ? LastSystemErrorText() : flushError));
   MakeExecutable(temporaryPath_);
-  std::error_code error;
   RemoveOnInterrupt("");
-  std::filesystem::rename(temporaryPath_, path_, error);
-  if (error) Fail("cannot rename the finished file into place: " + error.message());
+  if (!MoveIntoPlace(temporaryPath_, path_)) {
+    Fail("cannot rename the finished file into place: " + LastSystemErrorText());
+  }
   committed_ = true;
 }

@@ -10,6 +10,7 @@
 struct TSourceFile {
   std::string path;        // native path to read from
   std::string storedName;  // "\" separators, relative to the PATH given
+  std::string archiveName; // storedName as the archive holds it, in the installer's code page
 };
 
 struct TSourceScan {

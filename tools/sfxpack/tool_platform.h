@@ -1,11 +1,33 @@
 // What sfxpack needs of the operating system beyond the host services: file facts for the
-// members, the terminal, private temporary files and safe creation of extracted files.
-// Paths here are in the platform's own form ("/" on POSIX).
+// members, the terminal, private temporary files, safe creation of extracted files and text
+// conversion. Paths here are in the platform's own form ("/" on POSIX, either on Windows) and,
+// like all text inside the tool, in UTF-8; std::filesystem paths are made with u8path and read
+// with u8string for the same reason.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+// Once at the start: on Windows the host file services are switched to UTF-8 paths and the
+// console to UTF-8 output; nothing to do on POSIX.
+void InitToolPlatform();
+
+// The command's words after the program name, in UTF-8 (on Windows from the wide command
+// line, not the ANSI `argv`).
+std::vector<std::string> ToolArguments(int argc, char** argv);
+
+// An environment variable's value in UTF-8; empty when it is not set.
+std::string EnvironmentValue(const char* name);
+
+// Converts between UTF-8 and the Windows code page `codePage` (not 65001). False when the
+// input is not valid text in its encoding or a character has no counterpart in the other.
+bool ConvertFromUtf8(const std::string& utf8, int codePage, std::string& converted);
+bool ConvertToUtf8(const std::string& text, int codePage, std::string& utf8);
+
+// Opens an existing file for binary reading; nullptr (errno set) on failure.
+std::FILE* OpenFileForReading(const std::string& path);
 
 struct TSourceFileInfo {
   uint64_t size = 0;
@@ -34,6 +56,9 @@ void RemoveOnInterrupt(const std::string& path);
 // Gives a finished output file the mode a linker would: executable, less the umask.
 bool MakeExecutable(const std::string& path);
 
+// Renames `from` to `to` in one step, replacing a file there. False (errno set) on failure.
+bool MoveIntoPlace(const std::string& from, const std::string& to);
+
 // Creates a file that must not exist yet, without following a symbolic link in its place.
 // nullptr (errno set) on failure.
 std::FILE* CreateNewFile(const std::string& path);
@@ -41,5 +66,5 @@ std::FILE* CreateNewFile(const std::string& path);
 // True when the path exists as a symbolic link (which is not followed).
 bool IsSymbolicLink(const std::string& path);
 
-// The text of the last system error (errno).
+// The text of the last system error (errno; the Windows layer maps its failures there).
 std::string LastSystemErrorText();

@@ -1,6 +1,7 @@
 #include "tools/sfxpack/tool_platform.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -8,6 +9,7 @@
 
 #include <csignal>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "tools/sfxpack/date_text.h"
@@ -31,7 +33,50 @@ void RemovePendingFile(int signalNumber) {
   std::raise(signalNumber);
 }
 
+// One conversion through iconv; false on an invalid or unmappable sequence.
+bool Iconv(const char* to, const char* from, const std::string& input, std::string& output) {
+  const iconv_t converter = iconv_open(to, from);
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string result(input.size() * 4 + 4, '\0');
+  char* in = const_cast<char*>(input.data());
+  size_t inLeft = input.size();
+  char* out = &result[0];
+  size_t outLeft = result.size();
+  const bool converted = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1) &&
+                         iconv(converter, nullptr, nullptr, &out, &outLeft) != static_cast<size_t>(-1);
+  iconv_close(converter);
+  if (!converted) return false;
+  result.resize(result.size() - outLeft);
+  output = result;
+  return true;
+}
+
+// glibc's names for the Windows code pages: CP1250..CP1258, CP874, CP932 (the Windows form of
+// Shift JIS), CP936 (GBK), CP949 (Unified Hangul) and CP950 (Big5).
+std::string IconvName(int codePage) { return "CP" + std::to_string(codePage); }
+
 }  // namespace
+
+void InitToolPlatform() {}
+
+std::vector<std::string> ToolArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+bool ConvertFromUtf8(const std::string& utf8, int codePage, std::string& converted) {
+  return Iconv(IconvName(codePage).c_str(), "UTF-8", utf8, converted);
+}
+
+bool ConvertToUtf8(const std::string& text, int codePage, std::string& utf8) {
+  return Iconv("UTF-8", IconvName(codePage).c_str(), text, utf8);
+}
+
+std::FILE* OpenFileForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
 
 void RemoveOnInterrupt(const std::string& path) {
   RemovalPending = 0;
@@ -97,6 +142,10 @@ bool MakeExecutable(const std::string& path) {
   const mode_t mask = umask(0);
   umask(mask);
   return chmod(path.c_str(), 0777 & ~mask) == 0;
+}
+
+bool MoveIntoPlace(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 std::FILE* CreateNewFile(const std::string& path) {

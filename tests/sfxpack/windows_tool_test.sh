@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# sfxpack.exe of a Windows build under Wine against the native sfxpack: the same tree with the
+# same dates and options packs into the same bytes, list and test print the same, extract
+# writes the same files with the same dates; and both refuse a name the code page cannot hold.
+#   windows_tool_test.sh NATIVE_BUILD WINDOWS_BUILD
+set -euo pipefail
+native=$(cd "$1" && pwd)/tools/sfxpack/sfxpack
+build=$(cd "$2" && pwd)
+exe=$build/tools/sfxpack/sfxpack.exe
+stub=$build/app/sfxstub64.exe
+[ -f "$stub" ] || stub=$build/app/sfxstub.exe
+wine_run="$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-run.sh"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TZ=Europe/Berlin  # a summer date and a winter one, each in its own offset
+win() { "$wine_run" "$exe" "$@"; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+tree=$work/tree
+mkdir -p "$tree/Übersicht/leer" "$tree/bin"
+printf 'Hallo\r\n' >"$tree/Übersicht/Grüße.txt"
+head -c 50000 "$stub" >"$tree/bin/setup.exe"
+: >"$tree/Übersicht/leer/empty.txt"
+chmod a-w "$tree/Übersicht/Grüße.txt"
+touch -d '2024-07-06 07:08:09' "$tree/Übersicht/Grüße.txt" "$tree/bin/setup.exe"
+touch -d '2023-01-02 03:04:06' "$tree/Übersicht/leer/empty.txt"
+
+options=(--run 'bin\setup.exe' --params '/S /D=<TD>' -9 --no-date)
+"$native" create -o "$work/linux.exe" --stub "$stub" "${options[@]}" "$tree" 2>"$work/linux.err"
+win create -o "Z:$work/windows.exe" --stub "Z:$stub" "${options[@]}" "Z:$tree" 2>"$work/windows.err"
+cmp "$work/linux.exe" "$work/windows.exe" || fail "the installers differ"
+grep -q 'code page is 1252' "$work/windows.err" || fail "no code page warning: $(cat "$work/windows.err")"
+
+for command in list test; do
+  "$native" $command "$work/linux.exe" >"$work/linux.$command"
+  win $command "Z:$work/windows.exe" >"$work/windows.$command"
+  cmp "$work/linux.$command" "$work/windows.$command" || fail "$command prints differently"
+done
+grep -q 'Übersicht\\Grüße.txt' "$work/linux.list" || fail "list shows no UTF-8 name"
+
+# With stored dates this time; the extracted files must carry the same ones. Setting a date
+# takes the offset from UTC in force now on Windows (as the stub does), the date's own on
+# POSIX, so the two agree in a zone without summer time.
+"$native" create -o "$work/dated.exe" --stub "$stub" "$tree" 2>/dev/null
+export TZ=UTC
+"$native" extract "$work/dated.exe" -C "$work/out-linux"
+win extract "Z:$work/dated.exe" -C "Z:$work/out-windows"
+# Wine makes every .exe it writes executable; the write permission is what extract sets.
+facts() {
+  (cd "$1" && find . -type f -printf '%p %s %TY-%Tm-%Td %TH:%TM:%TS ' \
+    \( -perm -u=w -printf 'writable\n' -o -printf 'read-only\n' \) | sort)
+}
+diff <(facts "$work/out-linux") <(facts "$work/out-windows") || fail "extract writes differently"
+cmp "$tree/Übersicht/Grüße.txt" "$work/out-windows/Übersicht/Grüße.txt"
+
+printf x >"$work/日本.txt"
+touch -d "2024-01-02 03:04:05" "$work/日本.txt"
+for tool in native win; do
+  if [ $tool = native ]; then run=("$native"); at=""; else run=(win); at="Z:"; fi
+  if "${run[@]}" create -o "$at$work/jp-$tool.exe" --stub "$at$stub" "$at$work/日本.txt" 2>"$work/jp.err"; then
+    fail "$tool packed 日本.txt in code page 1252"
+  fi
+  grep -q -- '--codepage' "$work/jp.err" || fail "$tool does not suggest --codepage: $(cat "$work/jp.err")"
+  "${run[@]}" create -o "$at$work/jp-$tool.exe" --stub "$at$stub" --codepage 932 "$at$work/日本.txt" 2>/dev/null
+done
+cmp "$work/jp-native.exe" "$work/jp-win.exe" || fail "the code page 932 installers differ"
+win list "Z:$work/jp-native.exe" | grep -q ' 日本.txt$' || fail "list does not read code page 932"
+
+# The .zip that CPack makes of the Windows build: sfxpack.exe finds the stubs beside it.
+(cd "$build" && cpack -G ZIP -B "$work/zip" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
+python3 -m zipfile -e "$work"/zip/sfxpack-*.zip "$work/unzipped"
+folder=$(echo "$work"/unzipped/sfxpack-*)
+option=; [ "$(basename "$stub")" = sfxstub64.exe ] && option=--x64
+"$wine_run" "$folder/sfxpack.exe" create -o "Z:$work/zipped.exe" $option "Z:$tree" 2>/dev/null ||
+  fail "sfxpack.exe from the .zip finds no stub"
+cmp -i 1024 -n $(($(stat -c %s "$stub") - 1024)) "$stub" "$work/zipped.exe" || fail "not the stub of the .zip"
+[ -f "$folder/README.md" ] || fail "no README in the .zip"
+echo "sfxpack.exe agrees with sfxpack"
