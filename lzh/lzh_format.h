@@ -74,10 +74,18 @@ static_assert(kDistance.upper[0xFF] == 63 && kDistance.prefixLength[0x1F] == 3 &
 // ChildTable entries >= kNodeCount are leaves (symbol = entry - kNodeCount); an inner node
 // v has its children at v (0-bit) and v + 1 (1-bit). ParentTable[kNodeCount + s] is the
 // leaf node of symbol s. FreqTable[kNodeCount] is a 0xFFFF sentinel that stops scans.
+//
+// The entries past the format's tables serve the decoder's faster update: more sentinels,
+// so that a scan may look several entries ahead; a counter that takes the increments meant
+// for levels above the root, so that a climb may always run the same number of steps; and a
+// parent entry that takes the writes meant for the neighbour of a leaf.
+constexpr unsigned kScanAhead = 4;
+constexpr unsigned kSpareCounter = kNodeCount + kScanAhead + 1;
+constexpr unsigned kSpareParent = kNodeCount + kSymbolCount;
 struct AdaptiveTree {
-  uint16_t FreqTable[kNodeCount + 1];
+  uint16_t FreqTable[kSpareCounter + 2];
   uint16_t ChildTable[kNodeCount];
-  uint16_t ParentTable[kNodeCount + kSymbolCount];
+  uint16_t ParentTable[kSpareParent + 1];
 
   void InitTree() {
     for (int s = 0; s < kSymbolCount; ++s) {
@@ -91,7 +99,9 @@ struct AdaptiveTree {
       ChildTable[j] = static_cast<uint16_t>(i);
       ParentTable[i] = ParentTable[i + 1] = static_cast<uint16_t>(j);
     }
-    FreqTable[kNodeCount] = 0xFFFF;
+    for (unsigned n = kNodeCount; n < kSpareCounter; ++n) FreqTable[n] = 0xFFFF;
+    FreqTable[kSpareCounter] = 0;
+    FreqTable[kSpareCounter + 1] = 0xFFFF;  // the spare counter never passes it
     ParentTable[kRoot] = 0;
   }
 
