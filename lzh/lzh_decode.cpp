@@ -67,6 +67,14 @@ constexpr unsigned kFastInputMargin = 8;
 // exchanges happen far below, among the rare symbols. When one does lie there, the part of
 // the table under that node is filled again from the tree (a node at depth d owns
 // 2^(kTableBits - d) entries).
+#if defined(__GNUC__)
+#define SFX_ALWAYS_INLINE inline __attribute__((always_inline))
+#define SFX_NOINLINE __attribute__((noinline))
+#else
+#define SFX_ALWAYS_INLINE inline
+#define SFX_NOINLINE
+#endif
+
 class DecodingTree {
  public:
   static constexpr unsigned kTableBits = 6;
@@ -86,6 +94,7 @@ class DecodingTree {
   // The update for a symbol found bit by bit.
   void Update(unsigned symbol) {
     if (tree_.FreqTable[kRoot] == lzh::kFrequencyLimit) Rebuild();
+    ++tree_.FreqTable[kRoot];  // the root never moves: the sentinel above it is larger
     ClimbByParents(tree_.ParentTable[symbol + kNodeCount]);
   }
 
@@ -94,10 +103,12 @@ class DecodingTree {
   void Update(unsigned symbol, unsigned heap, const uint16_t* below, unsigned count) {
     if (tree_.FreqTable[kRoot] == lzh::kFrequencyLimit) {
       Rebuild();
+      ++tree_.FreqTable[kRoot];
       ClimbByParents(tree_.ParentTable[symbol + kNodeCount]);
       return;
     }
     uint16_t* const freq = tree_.FreqTable;
+    ++freq[kRoot];
     while (count > 0) {
       unsigned x = below[--count];
       const unsigned k = ++freq[x];
@@ -116,29 +127,29 @@ class DecodingTree {
     FillTable();
   }
 
-  // From node x up to the root, x's frequency first.
+  // From node x up to the root's children, x's frequency first: by the parent links below
+  // the table's levels, by heap index within them. The root is counted by the caller.
   void ClimbByParents(unsigned x) {
     uint16_t* const freq = tree_.FreqTable;
-    for (;;) {
-      if (heapIndex_[x] != 0) {
-        ClimbByHeap(heapIndex_[x]);
-        return;
-      }
+    unsigned heap;
+    while ((heap = heapIndex_[x]) == 0) {
       const unsigned k = ++freq[x];
       if (freq[x + 1] < k) x = Exchange(x, k);
       x = tree_.ParentTable[x];
     }
+    ClimbByHeap(heap);
   }
 
-  // Always kTableBits + 1 steps, whatever the depth of the first node: the steps above the
-  // root (heap index 0) count into the spare counter. A loop that ends at the root would
-  // end at a different step for nearly every symbol, and the processor would guess wrong.
+  // The climb from the node of that heap index up to the root's children. Always kTableBits steps, whatever the node's depth: the steps at
+  // and above the root (heap index 1 and 0) count into the spare counter. A loop that ends
+  // at the root would end at a different step for nearly every symbol, and the processor
+  // would guess wrong.
   void ClimbByHeap(unsigned heap) {
     uint16_t* const freq = tree_.FreqTable;
-    for (unsigned step = 0; step <= kTableBits; ++step) {
+    for (unsigned step = 0; step < kTableBits; ++step) {
       unsigned x = nodeAt_[heap >> step];
       const unsigned k = ++freq[x];
-      if (freq[x + 1] < k) {  // never at the root: the sentinel above it is larger
+      if (freq[x + 1] < k) {
         x = Exchange(x, k);
         ClimbByParents(tree_.ParentTable[x]);
         return;
@@ -166,9 +177,9 @@ class DecodingTree {
     const unsigned i = child[x];
     const unsigned j = child[l];
     parent[i] = static_cast<uint16_t>(l);
-    parent[i < kNodeCount ? i + 1 : lzh::kSpareParent] = static_cast<uint16_t>(l);
+    parent[SecondChild(i)] = static_cast<uint16_t>(l);
     parent[j] = static_cast<uint16_t>(x);
-    parent[j < kNodeCount ? j + 1 : lzh::kSpareParent] = static_cast<uint16_t>(x);
+    parent[SecondChild(j)] = static_cast<uint16_t>(x);
     const unsigned hx = heapIndex_[x];
     const unsigned hl = heapIndex_[l];
     if ((hx | hl) == 0) {
@@ -182,16 +193,32 @@ class DecodingTree {
 
   // Both subtrees leave their places: what they had within the table's levels is forgotten,
   // then the two places are filled from what arrived there. Mostly both are leaves.
-  void ExchangeWithinTable(unsigned x, unsigned l, unsigned hx, unsigned hl) {
+  SFX_NOINLINE void ExchangeWithinTable(unsigned x, unsigned l, unsigned hx, unsigned hl) {
     uint16_t* const child = tree_.ChildTable;
     const unsigned i = child[x];
     const unsigned j = child[l];
-    if (hx != 0) Forget(i);
-    if (hl != 0) Forget(j);
+    if (hx != 0 && i < kNodeCount) Forget(i);
+    if (hl != 0 && j < kNodeCount) Forget(j);
     child[l] = static_cast<uint16_t>(i);
     child[x] = static_cast<uint16_t>(j);
-    if (hx != 0) Fill(hx, DepthOf(hx), j);
-    if (hl != 0) Fill(hl, DepthOf(hl), i);
+    if (hx != 0) Place(hx, j);
+    if (hl != 0) Place(hl, i);
+  }
+
+  void Place(unsigned heap, unsigned v) {
+    const unsigned depth = DepthOf(heap);
+    if (v >= kNodeCount || depth == kTableBits) {
+      FillEntries(heap, depth, v);
+    } else {
+      Fill(heap, depth, v);
+    }
+  }
+
+  // v + 1 for an inner node's child value v, the spare parent entry for a leaf's; without a
+  // branch, which would go either way at random.
+  static unsigned SecondChild(unsigned v) {
+    const unsigned inner = 0u - static_cast<unsigned>(v < kNodeCount);  // all ones or 0
+    return ((v + 1) & inner) | (lzh::kSpareParent & ~inner);
   }
 
   static unsigned DepthOf(unsigned heap) { return 31 - static_cast<unsigned>(__builtin_clz(heap)); }
@@ -210,10 +237,7 @@ class DecodingTree {
   // and numbers the nodes under it down to the table's last level.
   void Fill(unsigned heap, unsigned depth, unsigned v) {
     if (v >= kNodeCount || depth == kTableBits) {
-      const unsigned shift = kTableBits - depth;
-      uint16_t* const first = table_ + ((heap - (1u << depth)) << shift);
-      const uint16_t entry = static_cast<uint16_t>(v | depth << kDepthShift);
-      for (unsigned n = 0; n < (1u << shift); ++n) first[n] = entry;
+      FillEntries(heap, depth, v);
       return;
     }
     for (unsigned bit = 0; bit < 2; ++bit) {
@@ -225,11 +249,24 @@ class DecodingTree {
     }
   }
 
+  // The entries whose first bits are the code of that heap index all hold v.
+  void FillEntries(unsigned heap, unsigned depth, unsigned v) {
+    const unsigned shift = kTableBits - depth;
+    uint16_t* const first = table_ + ((heap - (1u << depth)) << shift);
+    const uint16_t entry = static_cast<uint16_t>(v | depth << kDepthShift);
+    if (shift < 2) {
+      first[0] = entry;
+      first[shift] = entry;
+      return;
+    }
+    const uint64_t four = entry * 0x0001000100010001ull;
+    for (unsigned n = 0; n < (1u << shift); n += 4) std::memcpy(first + n, &four, sizeof four);
+  }
+
   void FillTable() {
     std::fill(heapIndex_, heapIndex_ + kNodeCount, 0);
     heapIndex_[kRoot] = 1;
-    nodeAt_[0] = lzh::kSpareCounter;
-    nodeAt_[1] = kRoot;
+    nodeAt_[0] = nodeAt_[1] = lzh::kSpareCounter;
     Fill(1, 0, tree_.ChildTable[kRoot]);
   }
 
@@ -473,10 +510,10 @@ void Decoder::DecodeItemsFast(HotState& state) {
     while (x < kNodeCount) {
       const unsigned node = x + static_cast<unsigned>(bits >> 63);
       bits <<= 1;
-      --avail;
       path[below++] = static_cast<uint16_t>(node);
       x = child[node];
     }
+    avail -= below;
     const unsigned symbol = x - kNodeCount;
     tree_.Update(symbol, heap, path, below);
 

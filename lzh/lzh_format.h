@@ -11,7 +11,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 
 namespace lzh {
 
@@ -135,27 +134,39 @@ struct AdaptiveTree {
   // Halves every leaf (rounding up, so none drops to 0) and builds the inner nodes anew.
   // A new inner node goes behind the nodes of equal frequency: the other side does the
   // same, and any other tie-break would give different codes from here on.
+  //
+  // The leaves stay in order, so they are sorted; the inner nodes come out sorted too, the
+  // m-th joining the nodes at 2m and 2m + 1, which lie below it. The table is therefore the
+  // merge of the two sequences, an inner node taking its place once no leaf left is lighter
+  // or as heavy.
   void RebuildTree() {
+    uint16_t leafFreq[kSymbolCount];
+    uint16_t leafChild[kSymbolCount];
     int j = 0;
     for (int i = 0; i < kNodeCount; ++i) {
       if (ChildTable[i] >= kNodeCount) {
-        FreqTable[j] = static_cast<uint16_t>((FreqTable[i] + 1) / 2);
-        ChildTable[j] = ChildTable[i];
+        leafFreq[j] = static_cast<uint16_t>((FreqTable[i] + 1) / 2);
+        leafChild[j] = ChildTable[i];
         ++j;
       }
     }
-    int i = 0;
-    for (j = kSymbolCount; j < kNodeCount; ++j, i += 2) {
-      const unsigned f = FreqTable[i] + FreqTable[i + 1];
-      int k = j - 1;
-      while (f < FreqTable[k]) --k;
-      ++k;
-      std::memmove(&FreqTable[k + 1], &FreqTable[k], (j - k) * sizeof(uint16_t));
-      std::memmove(&ChildTable[k + 1], &ChildTable[k], (j - k) * sizeof(uint16_t));
-      FreqTable[k] = static_cast<uint16_t>(f);
-      ChildTable[k] = static_cast<uint16_t>(i);
+    int leaf = 0;
+    int inner = 0;
+    for (int pos = 0; pos < kNodeCount; ++pos) {
+      if (inner < kSymbolCount - 1 && 2 * inner + 1 < pos) {
+        const unsigned f = FreqTable[2 * inner] + FreqTable[2 * inner + 1];
+        if (leaf == kSymbolCount || f < leafFreq[leaf]) {
+          FreqTable[pos] = static_cast<uint16_t>(f);
+          ChildTable[pos] = static_cast<uint16_t>(2 * inner);
+          ++inner;
+          continue;
+        }
+      }
+      FreqTable[pos] = leafFreq[leaf];
+      ChildTable[pos] = leafChild[leaf];
+      ++leaf;
     }
-    for (i = 0; i < kNodeCount; ++i) {
+    for (int i = 0; i < kNodeCount; ++i) {
       const unsigned v = ChildTable[i];
       ParentTable[v] = static_cast<uint16_t>(i);
       if (v < kNodeCount) ParentTable[v + 1] = static_cast<uint16_t>(i);
