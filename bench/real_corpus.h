@@ -1,5 +1,6 @@
 // Real files of the kinds an installer carries, read from the machine: Windows DLLs (the ones
-// a Wine installation ships) and English text from /usr/share/doc. Where no Windows DLLs are
+// a Wine installation ships) and English text from /usr/share/doc, joined into members of
+// about 1 MiB. Where no Windows DLLs are
 // installed, the system's own shared libraries stand in for them; `binarySource` says which
 // were used. The same machine always gives the same corpus.
 #pragma once
@@ -15,7 +16,7 @@
 namespace corpus {
 
 struct RealFile {
-  std::string name;  // relative, "/"-separated: bin/NAME or text/N-NAME
+  std::string name;  // relative, "/"-separated: bin/N-NAME or text/doc-N.txt
   std::vector<uint8_t> data;
 };
 
@@ -106,6 +107,8 @@ inline bool IsUncompressed(const fs::path& p) {
 
 }  // namespace detail
 
+constexpr size_t kTextMemberSize = 1 << 20;
+
 inline RealCorpus LoadRealCorpus(size_t binaryBudget, size_t textBudget) {
   using namespace detail;
   RealCorpus corpus;
@@ -124,7 +127,18 @@ inline RealCorpus LoadRealCorpus(size_t binaryBudget, size_t textBudget) {
     corpus.binarySource = "/usr/lib/x86_64-linux-gnu/*.so* (no Windows DLLs installed)";
   }
   corpus.binaryBytes = Pick(binaries, binaryBudget, "bin/", false, corpus.files);
-  corpus.textBytes = Pick(List("/usr/share/doc", true, IsUncompressed), textBudget, "text/", true, corpus.files);
+  // The documents are mostly a few KiB each; an installer carries its text in a few larger
+  // files, and hundreds of tiny members would measure file creation more than decoding.
+  std::vector<RealFile> texts;
+  corpus.textBytes = Pick(List("/usr/share/doc", true, IsUncompressed), textBudget, "", true, texts);
+  for (RealFile& text : texts) {
+    if (corpus.files.empty() || corpus.files.back().name.compare(0, 5, "text/") != 0 ||
+        corpus.files.back().data.size() >= kTextMemberSize) {
+      corpus.files.push_back({"text/doc-" + std::to_string(corpus.files.size()) + ".txt", {}});
+    }
+    std::vector<uint8_t>& bundle = corpus.files.back().data;
+    bundle.insert(bundle.end(), text.data.begin(), text.data.end());
+  }
   return corpus;
 }
 
