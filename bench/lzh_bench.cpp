@@ -10,6 +10,7 @@
 //
 // Usage: lzh_bench [MiB per generated kind, default 8] [--levels] [--real-only]
 //                  [--real MiB-of-binaries MiB-of-text (default 32 8)] [--runs N (default 5)]
+//                  [--save-real FILE (the real data, all files one after the other)]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -139,12 +140,21 @@ size_t DiskBytesBelow(const std::filesystem::path& dir) {
   return total;
 }
 
-void BenchReal(size_t binaryMiB, size_t textMiB) {
+void BenchReal(size_t binaryMiB, size_t textMiB, const char* savePath) {
   namespace fs = std::filesystem;
   const corpus::RealCorpus real = corpus::LoadRealCorpus(binaryMiB << 20, textMiB << 20);
   if (real.files.empty()) {
     std::printf("real data: none found\n");
     return;
+  }
+  if (savePath != nullptr) {
+    std::FILE* out = std::fopen(savePath, "wb");
+    for (const corpus::RealFile& file : real.files)
+      if (out != nullptr) std::fwrite(file.data.data(), 1, file.data.size(), out);
+    if (out == nullptr || std::fclose(out) != 0) {
+      std::fprintf(stderr, "cannot write %s\n", savePath);
+      std::exit(1);
+    }
   }
   std::vector<TMemberEntry> entries;
   std::vector<ArchiveBytes> streams;
@@ -221,6 +231,7 @@ int main(int argc, char** argv) {
   size_t mebibytes = 8;
   bool levels = false;
   bool realOnly = false;
+  const char* savePath = nullptr;
   size_t binaryMiB = 32, textMiB = 8;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--levels") == 0) {
@@ -230,6 +241,8 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--real") == 0 && i + 2 < argc) {
       binaryMiB = std::strtoul(argv[++i], nullptr, 10);
       textMiB = std::strtoul(argv[++i], nullptr, 10);
+    } else if (std::strcmp(argv[i], "--save-real") == 0 && i + 1 < argc) {
+      savePath = argv[++i];
     } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
       Runs = std::max(1, std::atoi(argv[++i]));
     } else {
@@ -237,6 +250,6 @@ int main(int argc, char** argv) {
     }
   }
   if (!realOnly) BenchGenerated(mebibytes << 20, levels);
-  BenchReal(binaryMiB, textMiB);
+  BenchReal(binaryMiB, textMiB, savePath);
   return 0;
 }
