@@ -286,8 +286,8 @@ class Decoder {
         inputSize_(inputSize),
         outputSize_(outputSize),
         blocks_(std::max(1u, 32768u / outputSize)),
-        input_(new uint8_t[inputSize]()),
-        window_(new uint8_t[kRingSize + blocks_ * outputSize + kSlack]()) {}
+        input_(new uint8_t[inputSize]),
+        window_(new uint8_t[kRingSize + blocks_ * outputSize + kSlack]) {}
 
   void DecodeGuarded() {
     try {
@@ -305,7 +305,7 @@ class Decoder {
 
  private:
   // Room behind the last block for one match that runs past it, copied 8 bytes at a time.
-  static constexpr unsigned kSlack = lzh::kMaxMatch + 8;
+  static constexpr unsigned kSlack = lzh::kMaxMatch + 16;
 
   // Yields the next byte, or -1 when the read procedure delivers none.
   int FetchInputByte() {
@@ -495,12 +495,15 @@ void Decoder::DecodeItemsFast(HotState& state) {
   uint16_t path[DecodingTree::kMaxPath];
 
   while (p <= lastStart) {
+    // At least kTableBits bits are held before the refill (7 on entry, 21 after an item of
+    // at most 35 bits), so the table is read from them: the refill's load from the input
+    // and the table's load go on side by side instead of one after the other.
+    const unsigned index = static_cast<unsigned>(bits >> (64 - kTableBits));
+    const unsigned entry = tree_.Entry(index);
     bits |= LoadBigEndian64(p) >> avail;
     p += (63 - avail) >> 3;
     avail |= 56;
 
-    const unsigned index = static_cast<unsigned>(bits >> (64 - kTableBits));
-    const unsigned entry = tree_.Entry(index);
     unsigned x = entry & DecodingTree::kValueMask;
     const unsigned depth = entry >> DecodingTree::kDepthShift;
     const unsigned heap = (index | (1u << kTableBits)) >> (kTableBits - depth);
@@ -529,9 +532,12 @@ void Decoder::DecodeItemsFast(HotState& state) {
       const unsigned length = static_cast<unsigned>(lzh::MatchLengthOf(static_cast<int>(symbol)));
       const uint8_t* from = out - back;
       if (back >= 8) {
-        // Each 8-byte step reads only bytes written before it; the last may run up to 7
-        // bytes past the match, into room that the next bytes overwrite.
-        for (unsigned k = 0; k < length; k += 8) std::memcpy(out + k, from + k, 8);
+        // Each 8-byte step reads only bytes written before it; the last may run up to 15
+        // bytes past the match, into room that the next bytes overwrite. Most matches are
+        // short: two steps are taken whatever the length.
+        std::memcpy(out, from, 8);
+        std::memcpy(out + 8, from + 8, 8);
+        for (unsigned k = 16; k < length; k += 8) std::memcpy(out + k, from + k, 8);
       } else {
         for (unsigned k = 0; k < length; ++k) out[k] = from[k];
       }
