@@ -30,7 +30,8 @@ const char kDecodeStreamUsage[] =
 const char kEncodeStreamUsage[] =
     "Usage: sfxpack encode-stream [-1 .. -9] IN OUT\n"
     "\n"
-    "Compresses IN into one member stream OUT. \"-\" is stdin or stdout.\n"
+    "Compresses IN into one member stream OUT. \"-\" is stdin or stdout; stdin is first\n"
+    "kept in a temporary file, since the whole input must be at hand.\n"
     "\n"
     "  -1 .. -9   faster .. smaller (default -6)\n"
     "  --help     show this text\n";
