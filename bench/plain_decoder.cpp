@@ -13,15 +13,13 @@ enum { N = 4096, F = 60, kSymbols = 314, T = kSymbols * 2 - 1, R = T - 1 };
 enum { kFreqLimit = 0x8000, kBufSize = 4096 };
 
 struct PlainState {
-  const unsigned char* in;
-  size_t inSize;
-  size_t inPos;
+  size_t (*source)(void*, unsigned char*, size_t);
   unsigned char inBuf[kBufSize];
   unsigned inCount, inNext;
   unsigned char outBuf[kBufSize];
   unsigned outCount;
   void (*sink)(void*, const unsigned char*, unsigned);
-  void* sinkContext;
+  void* context;
 
   unsigned bitBuffer, bitCount;
   int endOfInput;
@@ -35,10 +33,7 @@ struct PlainState {
 
 int GetByte(PlainState* s) {
   if (s->inNext == s->inCount) {
-    size_t n = s->inSize - s->inPos;
-    if (n > kBufSize) n = kBufSize;
-    memcpy(s->inBuf, s->in + s->inPos, n);
-    s->inPos += n;
+    size_t n = s->source(s->context, s->inBuf, kBufSize);
     s->inCount = (unsigned)n;
     s->inNext = 0;
     if (n == 0) return -1;
@@ -48,7 +43,7 @@ int GetByte(PlainState* s) {
 
 void PutByte(PlainState* s, unsigned char c) {
   if (s->outCount == kBufSize) {
-    s->sink(s->sinkContext, s->outBuf, kBufSize);
+    s->sink(s->context, s->outBuf, kBufSize);
     s->outCount = 0;
   }
   s->outBuf[s->outCount++] = c;
@@ -190,16 +185,15 @@ void MakeDistanceTables(PlainState* s) {
 
 }  // namespace
 
-size_t PlainDecode(const unsigned char* in, size_t inSize,
+size_t PlainDecode(size_t (*source)(void* context, unsigned char* buffer, size_t size),
                    void (*sink)(void* context, const unsigned char* bytes, unsigned count),
                    void* context) {
   static PlainState state;
   PlainState* s = &state;
   memset(s, 0, sizeof *s);
-  s->in = in;
-  s->inSize = inSize;
+  s->source = source;
   s->sink = sink;
-  s->sinkContext = context;
+  s->context = context;
   MakeDistanceTables(s);
   InitTree(s);
   memset(s->ring, ' ', N - F);
