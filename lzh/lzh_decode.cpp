@@ -41,12 +41,235 @@ uint16_t ClampBufferSize(uint16_t size) {
 }
 
 using lzh::kNodeCount;
-using lzh::kRingMask;
+using lzh::kRingSize;
 using lzh::kRoot;
 
 constexpr uint32_t kMarkerOnly = 0x80000000u;  // BitBuffer 0x8000 in the upper half
 // Unread input bytes the fast loop needs before an item: one 8-byte refill load.
 constexpr unsigned kFastInputMargin = 8;
+
+// The code tree, and a table that decodes its first kTableBits levels in one step.
+//
+// Walking the tree costs one dependent load per bit, and the frequency update one more per
+// level on the way back up; both chains are about as long as the code. The table resolves
+// the first kTableBits bits of a code at once: its entry holds the value a bit-by-bit walk
+// would hold after them (a leaf, or the inner node to go on from) and how many bits that
+// took. For the update, every node within those levels carries its heap index (1 for the
+// root, 2h and 2h + 1 for the nodes under the node of index h, that is the code bits read so
+// far behind a leading 1), and nodeAt_ maps heap indices back to nodes. Climbing from such a
+// node to the root is then h, h / 2, ..., 1: every node on the way is found from the code
+// alone, not from the node below it, so the loads of one climb no longer wait on each
+// other. Below the table's levels the climb uses the parent links, or the path the walk
+// down just recorded.
+//
+// An exchange moves two subtrees. The table and the heap indices describe only the top
+// levels, so they change only when one of the two exchanged nodes lies there. When one does,
+// the part of the table under that node is filled again from the tree (a node at depth d
+// owns 2^(kTableBits - d) entries). Nearly all exchanges happen among the leaves and their
+// parents, seven to ten levels down: with six levels in the table about 3 symbols in 100
+// cause such a fill on real data. With eight or ten levels the table would resolve nearly
+// every code at once, but the exchanges among the frequent symbols would then rewrite it
+// for every second symbol, which costs more than the walk it saves.
+#if defined(__GNUC__)
+#define SFX_NOINLINE __attribute__((noinline))
+#else
+#define SFX_NOINLINE
+#endif
+
+class DecodingTree {
+ public:
+  static constexpr unsigned kTableBits = 6;
+  static constexpr unsigned kDepthShift = 10;  // entry: value | bits << kDepthShift
+  static constexpr unsigned kValueMask = (1u << kDepthShift) - 1;
+  static constexpr unsigned kMaxPath = 32;     // a code is at most 21 bits long
+
+  void Init() {
+    tree_.InitTree();
+    FillTable();
+  }
+
+  const uint16_t* Child() const { return tree_.ChildTable; }
+  unsigned Entry(unsigned index) const { return table_[index]; }
+  unsigned Root() const { return tree_.ChildTable[kRoot]; }
+
+  // The update for a symbol found bit by bit.
+  void Update(unsigned symbol) {
+    if (tree_.FreqTable[kRoot] == lzh::kFrequencyLimit) Rebuild();
+    ++tree_.FreqTable[kRoot];  // the root never moves: the sentinel above it is larger
+    ClimbByParents(tree_.ParentTable[symbol + kNodeCount]);
+  }
+
+  // The update for a symbol found through the table: `heap` is the heap index of the node
+  // the table reached, `below` the nodes entered after it, `count` of them.
+  void Update(unsigned symbol, unsigned heap, const uint16_t* below, unsigned count) {
+    if (tree_.FreqTable[kRoot] == lzh::kFrequencyLimit) {
+      Rebuild();
+      ++tree_.FreqTable[kRoot];
+      ClimbByParents(tree_.ParentTable[symbol + kNodeCount]);
+      return;
+    }
+    uint16_t* const freq = tree_.FreqTable;
+    ++freq[kRoot];
+    while (count > 0) {
+      unsigned x = below[--count];
+      const unsigned k = ++freq[x];
+      if (freq[x + 1] < k) {
+        x = Exchange(x, k);
+        ClimbByParents(tree_.ParentTable[x]);
+        return;
+      }
+    }
+    ClimbByHeap(heap);
+  }
+
+ private:
+  void Rebuild() {
+    tree_.RebuildTree();
+    FillTable();
+  }
+
+  // From node x up to the root's children, x's frequency first: by the parent links below
+  // the table's levels, by heap index within them. The root is counted by the caller.
+  void ClimbByParents(unsigned x) {
+    uint16_t* const freq = tree_.FreqTable;
+    unsigned heap;
+    while ((heap = heapIndex_[x]) == 0) {
+      const unsigned k = ++freq[x];
+      if (freq[x + 1] < k) x = Exchange(x, k);
+      x = tree_.ParentTable[x];
+    }
+    ClimbByHeap(heap);
+  }
+
+  // The climb from the node of that heap index up to the root's children. Always kTableBits
+  // steps, whatever the node's depth: the steps at and above the root (heap index 1 and 0)
+  // count into the spare counter. A loop that ends at the root would end at a different
+  // step for nearly every symbol, and the processor would guess wrong.
+  void ClimbByHeap(unsigned heap) {
+    uint16_t* const freq = tree_.FreqTable;
+    for (unsigned step = 0; step < kTableBits; ++step) {
+      unsigned x = nodeAt_[heap >> step];
+      const unsigned k = ++freq[x];
+      if (freq[x + 1] < k) {
+        x = Exchange(x, k);
+        ClimbByParents(tree_.ParentTable[x]);
+        return;
+      }
+    }
+  }
+
+  // Node x has just grown to k and passed its right neighbour: it changes place with the last
+  // node still below k. Returns where x's subtree now is.
+  unsigned Exchange(unsigned x, unsigned k) {
+    uint16_t* const freq = tree_.FreqTable;
+    uint16_t* const child = tree_.ChildTable;
+    uint16_t* const parent = tree_.ParentTable;
+    // The table is sorted, so the entries below k among the next few are a count to skip,
+    // found without a branch per entry; the sentinels keep the lookahead sorted at the end.
+    unsigned l = x + 1;
+    for (;;) {
+      unsigned below = 0;
+      for (unsigned n = 1; n <= lzh::kScanAhead; ++n) below += freq[l + n] < k;
+      l += below;
+      if (below < lzh::kScanAhead) break;
+    }
+    freq[x] = freq[l];
+    freq[l] = static_cast<uint16_t>(k);
+    const unsigned i = child[x];
+    const unsigned j = child[l];
+    parent[i] = static_cast<uint16_t>(l);
+    parent[SecondChild(i)] = static_cast<uint16_t>(l);
+    parent[j] = static_cast<uint16_t>(x);
+    parent[SecondChild(j)] = static_cast<uint16_t>(x);
+    const unsigned hx = heapIndex_[x];
+    const unsigned hl = heapIndex_[l];
+    if ((hx | hl) == 0) {
+      child[l] = static_cast<uint16_t>(i);
+      child[x] = static_cast<uint16_t>(j);
+    } else {
+      ExchangeWithinTable(x, l, hx, hl);
+    }
+    return l;
+  }
+
+  // Both subtrees leave their places: what they had within the table's levels is forgotten,
+  // then the two places are filled from what arrived there.
+  SFX_NOINLINE void ExchangeWithinTable(unsigned x, unsigned l, unsigned hx, unsigned hl) {
+    uint16_t* const child = tree_.ChildTable;
+    const unsigned i = child[x];
+    const unsigned j = child[l];
+    if (hx != 0 && i < kNodeCount) Forget(i);
+    if (hl != 0 && j < kNodeCount) Forget(j);
+    child[l] = static_cast<uint16_t>(i);
+    child[x] = static_cast<uint16_t>(j);
+    if (hx != 0) Fill(hx, DepthOf(hx), j);
+    if (hl != 0) Fill(hl, DepthOf(hl), i);
+  }
+
+  // v + 1 for an inner node's child value v, the spare parent entry for a leaf's; without a
+  // branch, which would go either way at random.
+  static unsigned SecondChild(unsigned v) {
+    const unsigned inner = 0u - static_cast<unsigned>(v < kNodeCount);  // all ones or 0
+    return ((v + 1) & inner) | (lzh::kSpareParent & ~inner);
+  }
+
+  static unsigned DepthOf(unsigned heap) { return 31 - static_cast<unsigned>(__builtin_clz(heap)); }
+
+  // Takes the heap indices from the nodes under a node whose child value is v.
+  void Forget(unsigned v) {
+    if (v >= kNodeCount) return;
+    for (unsigned node = v; node <= v + 1; ++node) {
+      if (heapIndex_[node] == 0) continue;
+      heapIndex_[node] = 0;
+      Forget(tree_.ChildTable[node]);
+    }
+  }
+
+  // The node of heap index `heap` at `depth` holds child value v: fills its part of the table
+  // and numbers the nodes under it down to the table's last level.
+  void Fill(unsigned heap, unsigned depth, unsigned v) {
+    if (v >= kNodeCount || depth == kTableBits) {
+      FillEntries(heap, depth, v);
+      return;
+    }
+    for (unsigned bit = 0; bit < 2; ++bit) {
+      const unsigned node = v + bit;
+      const unsigned h = 2 * heap + bit;
+      heapIndex_[node] = static_cast<uint16_t>(h);
+      nodeAt_[h] = static_cast<uint16_t>(node);
+      Fill(h, depth + 1, tree_.ChildTable[node]);
+    }
+  }
+
+  // The entries whose first bits are the code of that heap index all hold v.
+  void FillEntries(unsigned heap, unsigned depth, unsigned v) {
+    const unsigned shift = kTableBits - depth;
+    uint16_t* const first = table_ + ((heap - (1u << depth)) << shift);
+    const uint16_t entry = static_cast<uint16_t>(v | depth << kDepthShift);
+    if (shift < 2) {
+      first[0] = entry;
+      first[shift] = entry;
+      return;
+    }
+    const uint64_t four = entry * 0x0001000100010001ull;
+    for (unsigned n = 0; n < (1u << shift); n += 4) std::memcpy(first + n, &four, sizeof four);
+  }
+
+  void FillTable() {
+    std::fill(heapIndex_, heapIndex_ + kNodeCount, 0);
+    heapIndex_[kRoot] = 1;
+    nodeAt_[0] = nodeAt_[1] = lzh::kSpareCounter;
+    Fill(1, 0, tree_.ChildTable[kRoot]);
+  }
+
+  lzh::AdaptiveTree tree_{};
+  uint16_t table_[1u << kTableBits] = {};
+  uint16_t nodeAt_[2u << kTableBits] = {};
+  uint16_t heapIndex_[kNodeCount] = {};  // 0: below the table's levels
+};
+
+static_assert(DecodingTree::kTableBits <= 15, "heap indices are 16-bit");
+static_assert(kNodeCount + lzh::kSymbolCount <= (1u << DecodingTree::kDepthShift), "entry values fit");
 
 class Decoder {
  public:
@@ -54,8 +277,9 @@ class Decoder {
       : procs_(procs),
         inputSize_(inputSize),
         outputSize_(outputSize),
-        input_(new uint8_t[inputSize]()),
-        output_(new uint8_t[outputSize]()) {}
+        blocks_(std::max(1u, 32768u / outputSize)),
+        input_(new uint8_t[inputSize]),
+        window_(new uint8_t[kRingSize + blocks_ * outputSize + kSlack]) {}
 
   void DecodeGuarded() {
     try {
@@ -68,10 +292,13 @@ class Decoder {
 
   void FlushOutput() {
     uint16_t written = 0;
-    procs_.write(procs_.context, output_.get(), outputCount_, written);
+    procs_.write(procs_.context, blockStart_, outputCount_, written);
   }
 
  private:
+  // Room behind the last block for one match that runs past it, copied 8 bytes at a time.
+  static constexpr unsigned kSlack = lzh::kMaxMatch + 16;
+
   // Yields the next byte, or -1 when the read procedure delivers none.
   int FetchInputByte() {
     if (inputPos_ < inputCount_) return input_[inputPos_++];
@@ -95,11 +322,27 @@ class Decoder {
     return !RefillInputBuffer();
   }
 
-  void HandOverFullBuffer() {
+  // Decoded bytes go to one linear window: the 4096 bytes before the current block (the
+  // ring's content, so matches copy from plain addresses), then blocks_ output blocks.
+  // Every block is handed to the write procedure where it lies; only when the last block
+  // is used up do the window's last 4096 bytes move back to the front.
+  //
+  // Hands over the full block at blockStart_ (the byte at `out` has arrived, or is about
+  // to) and returns `out` for the next block's start.
+  uint8_t* HandOverBlock(uint8_t* out) {
     outputCount_ = outputSize_;  // stays full if the write procedure fails: the flush repeats it
     uint16_t written = 0;
-    procs_.write(procs_.context, output_.get(), outputSize_, written);
+    procs_.write(procs_.context, blockStart_, outputSize_, written);
     outputCount_ = 0;
+    blockStart_ += outputSize_;
+    if (blockStart_ + outputSize_ > window_.get() + kRingSize + blocks_ * outputSize_) {
+      uint8_t* const keep = blockStart_ - kRingSize;
+      const size_t shift = static_cast<size_t>(keep - window_.get());
+      std::memmove(window_.get(), keep, static_cast<size_t>(out - keep));
+      blockStart_ -= shift;
+      out -= shift;
+    }
+    return out;
   }
 
   // The state that changes on every symbol, kept in locals by the loops that use it.
@@ -107,7 +350,6 @@ class Decoder {
     uint32_t bitBuffer;  // BitBuffer in the upper half; the lower half stays 0
     unsigned bitCount;
     bool endOfInput;
-    unsigned ringPos;
     uint8_t* out;
   };
 
@@ -117,29 +359,34 @@ class Decoder {
   void Refill(HotState& state);
   unsigned ReadBit(HotState& state);
   void StoreOutputByte(HotState& state, uint8_t byte);
-  void CopyMatch(HotState& state, unsigned distance, unsigned length);
 
   lzh::StreamProcs procs_;
   uint16_t inputSize_;
   uint16_t outputSize_;
+  unsigned blocks_;
   std::unique_ptr<uint8_t[]> input_;
-  std::unique_ptr<uint8_t[]> output_;
+  std::unique_ptr<uint8_t[]> window_;
+  uint8_t* blockStart_ = nullptr;
   uint16_t inputCount_ = 0;
   uint16_t inputPos_ = 0;
   uint16_t outputCount_ = 0;
-  lzh::AdaptiveTree tree_{};
-  uint8_t RingBuffer[lzh::kRingSize] = {};
+  DecodingTree tree_;
 };
 
 void Decoder::DecodeLoop() {
-  tree_.InitTree();
-  std::fill(RingBuffer, RingBuffer + lzh::kRingStart, lzh::kRingFill);
-  HotState state{0, 0, false, lzh::kRingStart, output_.get()};
+  tree_.Init();
+  // The ring starts as 4036 spaces at positions 0..4035 and zeros at 4036..4095, and the
+  // first byte goes to 4036: seen from there, 60 zeros then 4036 spaces lie behind it.
+  uint8_t* const window = window_.get();
+  std::fill(window, window + lzh::kMaxMatch, 0);
+  std::fill(window + lzh::kMaxMatch, window + kRingSize, lzh::kRingFill);
+  blockStart_ = window + kRingSize;
+  HotState state{0, 0, false, blockStart_};
   for (;;) {
     if (!state.endOfInput && inputCount_ - inputPos_ >= static_cast<int>(kFastInputMargin)) DecodeItemsFast(state);
     if (DecodeItemCarefully(state)) break;
   }
-  outputCount_ = static_cast<uint16_t>(state.out - output_.get());
+  outputCount_ = static_cast<uint16_t>(state.out - blockStart_);
 }
 
 inline void Decoder::Refill(HotState& state) {
@@ -161,48 +408,19 @@ inline unsigned Decoder::ReadBit(HotState& state) {
 }
 
 inline void Decoder::StoreOutputByte(HotState& state, uint8_t byte) {
-  if (state.out == output_.get() + outputSize_) {
-    HandOverFullBuffer();
-    state.out = output_.get();
-  }
+  if (state.out == blockStart_ + outputSize_) state.out = HandOverBlock(state.out);
   *state.out++ = byte;
-}
-
-// Byte by byte, so that a source overlapping the bytes being written repeats them.
-inline void Decoder::CopyMatch(HotState& state, unsigned distance, unsigned length) {
-  unsigned from = (state.ringPos - distance - 1) & kRingMask;
-  unsigned to = state.ringPos;
-  uint8_t* out = state.out;
-  if (static_cast<unsigned>(output_.get() + outputSize_ - out) >= length) {
-    for (unsigned k = 0; k < length; ++k) {
-      const uint8_t byte = RingBuffer[from];
-      from = (from + 1) & kRingMask;
-      *out++ = byte;
-      RingBuffer[to] = byte;
-      to = (to + 1) & kRingMask;
-    }
-    state.out = out;
-  } else {
-    for (unsigned k = 0; k < length; ++k) {
-      const uint8_t byte = RingBuffer[from];
-      from = (from + 1) & kRingMask;
-      StoreOutputByte(state, byte);
-      RingBuffer[to] = byte;
-      to = (to + 1) & kRingMask;
-    }
-  }
-  state.ringPos = to;
 }
 
 // One item by the letter of the bit reader rules, with both end checks. Used where the input
 // buffer is nearly used up, and wherever the input has run out. True when the stream ended.
 bool Decoder::DecodeItemCarefully(HotState& state) {
   // The read procedure may fail: the final flush must then see every byte stored so far.
-  outputCount_ = static_cast<uint16_t>(state.out - output_.get());
+  outputCount_ = static_cast<uint16_t>(state.out - blockStart_);
   // DecodeSymbol; its first bit would refill now anyway.
   if (state.bitCount < 8) Refill(state);
-  const uint16_t* const child = tree_.ChildTable;
-  unsigned x = child[kRoot];
+  const uint16_t* const child = tree_.Child();
+  unsigned x = tree_.Root();
   if (state.bitCount == 8 && state.bitBuffer == kMarkerOnly && !state.endOfInput &&
       child[x + 1] >= kNodeCount) {
     if (MarkerEndsInput()) return true;
@@ -210,17 +428,15 @@ bool Decoder::DecodeItemCarefully(HotState& state) {
   do {
     x = child[x + ReadBit(state)];
     if (state.endOfInput && state.bitBuffer == 0) {
-      outputCount_ = static_cast<uint16_t>(state.out - output_.get());
+      outputCount_ = static_cast<uint16_t>(state.out - blockStart_);
       throw ECompress("");
     }
   } while (x < kNodeCount);
   const unsigned symbol = x - kNodeCount;
-  tree_.UpdateTree(symbol);
+  tree_.Update(symbol);
 
   if (symbol < 256) {
     StoreOutputByte(state, static_cast<uint8_t>(symbol));
-    RingBuffer[state.ringPos] = static_cast<uint8_t>(symbol);
-    state.ringPos = (state.ringPos + 1) & kRingMask;
   } else {
     // DecodeDistance: eight bits index the prefix tables, then the rest of the 6 plain bits.
     if (state.bitCount < 8) Refill(state);
@@ -229,8 +445,13 @@ bool Decoder::DecodeItemCarefully(HotState& state) {
     state.bitCount -= 8;
     unsigned v = b;
     for (unsigned n = lzh::kDistance.prefixLength[b] - 2u; n > 0; --n) v = (v << 1) | ReadBit(state);
-    const unsigned distance = (unsigned{lzh::kDistance.upper[b]} << 6) | (v & 63);
-    CopyMatch(state, distance, static_cast<unsigned>(lzh::MatchLengthOf(static_cast<int>(symbol))));
+    const unsigned back = ((unsigned{lzh::kDistance.upper[b]} << 6) | (v & 63)) + 1;
+    // Byte by byte, so that a source overlapping the bytes being written repeats them.
+    for (unsigned k = lzh::MatchLengthOf(static_cast<int>(symbol)); k > 0; --k) {
+      if (state.out == blockStart_ + outputSize_) state.out = HandOverBlock(state.out);
+      *state.out = state.out[-static_cast<ptrdiff_t>(back)];
+      ++state.out;
+    }
   }
   return state.endOfInput && state.bitBuffer == kMarkerOnly;
 }
@@ -251,50 +472,72 @@ inline uint64_t LoadBigEndian64(const uint8_t* p) {
 // A symbol code is at most 21 bits (the tree is a Huffman tree whose root stays at or below
 // 0x8000, and a depth of 22 would need a weight of at least 46368), a distance 14 bits, so
 // one refill to at least 56 bits covers an item.
+//
+// A full block is handed over after the item whose bytes passed its end, not at the first
+// byte past it: no read procedure call comes in between, so the procedures see the same.
 void Decoder::DecodeItemsFast(HotState& state) {
+  constexpr unsigned kTableBits = DecodingTree::kTableBits;
   const uint8_t* p = input_.get() + inputPos_;
   const uint8_t* const lastStart = input_.get() + inputCount_ - kFastInputMargin;
   uint64_t bits = static_cast<uint64_t>(state.bitBuffer) << 32;
   unsigned avail = state.bitCount;
-  unsigned ringPos = state.ringPos;
   uint8_t* out = state.out;
-  uint8_t* const outEnd = output_.get() + outputSize_;
-  const uint16_t* const child = tree_.ChildTable;
+  const uint8_t* blockEnd = blockStart_ + outputSize_;
+  const uint16_t* const child = tree_.Child();
+  uint16_t path[DecodingTree::kMaxPath];
 
   while (p <= lastStart) {
+    // At least kTableBits bits are held before the refill (7 on entry, 21 after an item of
+    // at most 35 bits), so the table is read from them: the refill's load from the input
+    // and the table's load go on side by side instead of one after the other.
+    const unsigned index = static_cast<unsigned>(bits >> (64 - kTableBits));
+    const unsigned entry = tree_.Entry(index);
     bits |= LoadBigEndian64(p) >> avail;
     p += (63 - avail) >> 3;
     avail |= 56;
 
-    unsigned x = child[kRoot];
-    do {
-      x = child[x + static_cast<unsigned>(bits >> 63)];
+    unsigned x = entry & DecodingTree::kValueMask;
+    const unsigned depth = entry >> DecodingTree::kDepthShift;
+    const unsigned heap = (index | (1u << kTableBits)) >> (kTableBits - depth);
+    bits <<= depth;
+    avail -= depth;
+    unsigned below = 0;
+    while (x < kNodeCount) {
+      const unsigned node = x + static_cast<unsigned>(bits >> 63);
       bits <<= 1;
-      --avail;
-    } while (x < kNodeCount);
+      path[below++] = static_cast<uint16_t>(node);
+      x = child[node];
+    }
+    avail -= below;
     const unsigned symbol = x - kNodeCount;
-    tree_.UpdateTree(symbol);
+    tree_.Update(symbol, heap, path, below);
 
     if (symbol < 256) {
-      if (out == outEnd) {
-        outputCount_ = outputSize_;
-        HandOverFullBuffer();
-        out = output_.get();
-      }
       *out++ = static_cast<uint8_t>(symbol);
-      RingBuffer[ringPos] = static_cast<uint8_t>(symbol);
-      ringPos = (ringPos + 1) & kRingMask;
     } else {
       const unsigned b = static_cast<unsigned>(bits >> 56);
       const unsigned codeLength = lzh::kDistance.prefixLength[b] + 6u;
       const unsigned low = static_cast<unsigned>(bits >> (64 - codeLength)) & 63;
       bits <<= codeLength;
       avail -= codeLength;
-      const unsigned distance = (unsigned{lzh::kDistance.upper[b]} << 6) | low;
-      HotState copy{0, 0, false, ringPos, out};
-      CopyMatch(copy, distance, static_cast<unsigned>(lzh::MatchLengthOf(static_cast<int>(symbol))));
-      ringPos = copy.ringPos;
-      out = copy.out;
+      const unsigned back = ((unsigned{lzh::kDistance.upper[b]} << 6) | low) + 1;
+      const unsigned length = static_cast<unsigned>(lzh::MatchLengthOf(static_cast<int>(symbol)));
+      const uint8_t* from = out - back;
+      if (back >= 8) {
+        // Each 8-byte step reads only bytes written before it; the last may run up to 15
+        // bytes past the match, into room that the next bytes overwrite. Most matches are
+        // short: two steps are taken whatever the length.
+        std::memcpy(out, from, 8);
+        std::memcpy(out + 8, from + 8, 8);
+        for (unsigned k = 16; k < length; k += 8) std::memcpy(out + k, from + k, 8);
+      } else {
+        for (unsigned k = 0; k < length; ++k) out[k] = from[k];
+      }
+      out += length;
+    }
+    while (out > blockEnd) {
+      out = HandOverBlock(out);
+      blockEnd = blockStart_ + outputSize_;
     }
   }
 
@@ -303,7 +546,6 @@ void Decoder::DecodeItemsFast(HotState& state) {
   inputPos_ = static_cast<uint16_t>(p - input_.get());
   state.bitBuffer = static_cast<uint32_t>(bits >> 32) & (0xFFFFFFFFu << (32 - held));
   state.bitCount = held;
-  state.ringPos = ringPos;
   state.out = out;
 }
 

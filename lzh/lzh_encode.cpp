@@ -107,15 +107,19 @@ unsigned MatchFinder::Candidates(size_t pos, unsigned limit, Match* out) const {
   return count;
 }
 
+void FillTextPrefix(uint8_t* prefix) {
+  std::fill(prefix, prefix + kMaxMatch, 0);
+  std::fill(prefix + kMaxMatch, prefix + kRingSize, kRingFill);
+}
+
 std::vector<uint8_t> WindowedText(const uint8_t* data, size_t size) {
   std::vector<uint8_t> text(kRingSize + size);
-  std::fill(text.begin(), text.begin() + kMaxMatch, 0);
-  std::fill(text.begin() + kMaxMatch, text.begin() + kRingSize, kRingFill);
+  FillTextPrefix(text.data());
   if (size > 0) std::memcpy(text.data() + kRingSize, data, size);
   return text;
 }
 
-void ParseGreedy(const std::vector<uint8_t>& text, unsigned maxChain, bool lazy, ItemCoder& coder) {
+void ParseGreedy(TextView text, unsigned maxChain, bool lazy, ItemCoder& coder) {
   MatchFinder finder(text.data(), text.size(), maxChain);
   for (size_t p = 0; p < kRingSize; ++p) finder.Insert(p);
   size_t pos = kRingSize;
@@ -167,19 +171,37 @@ LevelSettings SettingsFor(int level) {
 
 namespace lzh {
 
-std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, int level, bool avoidLoneMarker) {
-  std::vector<uint8_t> out;
-  out.reserve(size / 2 + 16);
-  ItemCoder coder(out);
-  const std::vector<uint8_t> text = WindowedText(data, size);
+namespace {
+
+void Parse(TextView text, int level, ItemCoder& coder) {
   const LevelSettings settings = SettingsFor(level);
   if (settings.parser == LevelSettings::Optimal) {
     ParseOptimal(text, settings.maxChain, coder);
   } else {
     ParseGreedy(text, settings.maxChain, settings.parser == LevelSettings::Lazy, coder);
   }
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, int level, bool avoidLoneMarker) {
+  std::vector<uint8_t> out;
+  out.reserve(size / 2 + 16);
+  ItemCoder coder(out);
+  const std::vector<uint8_t> text = WindowedText(data, size);
+  Parse(text, level, coder);
   coder.Finish(text, avoidLoneMarker);
   return out;
+}
+
+void EncodeToDrain(TextView text, int level, StreamDrain& drain) {
+  std::vector<uint8_t> out;
+  ItemCoder coder(out);
+  coder.SetDrain(&drain);
+  Parse(text, level, coder);
+  coder.Finish(text, true);
+  drain.Take(out.data(), out.size());
+  drain.Coded(text.size());
 }
 
 }  // namespace lzh

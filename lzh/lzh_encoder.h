@@ -11,6 +11,28 @@
 
 namespace lzh {
 
+// The text a parser works on: the ring's initial fill followed by the data (WindowedText),
+// in one piece of memory, owned elsewhere.
+struct TextView {
+  const uint8_t* bytes;
+  size_t length;
+  TextView(const uint8_t* b, size_t n) : bytes(b), length(n) {}
+  TextView(const std::vector<uint8_t>& v) : bytes(v.data()), length(v.size()) {}  // NOLINT: implicit
+  const uint8_t* data() const { return bytes; }
+  size_t size() const { return length; }
+  const uint8_t& operator[](size_t i) const { return bytes[i]; }
+};
+
+// Takes the stream while it is being coded, for callers that write it out as it grows.
+class StreamDrain {
+ public:
+  virtual ~StreamDrain() = default;
+  // Bytes of the stream that are final, in order.
+  virtual void Take(const uint8_t* bytes, size_t count) = 0;
+  // Every text position below `position` has been coded.
+  virtual void Coded(size_t position) = 0;
+};
+
 struct Match {
   unsigned length;    // 0: none of at least kMinMatch bytes
   unsigned distance;  // 0 = the byte just before
@@ -52,7 +74,19 @@ class BitWriter {
   }
 
   unsigned Phase() const { return count_; }  // bits written mod 8
-  size_t Position() const { return (out_.size() - base_) * 8 + count_; }  // bits written
+  size_t Position() const { return (released_ + out_.size() - base_) * 8 + count_; }  // bits written
+  size_t Released() const { return released_; }  // whole bytes handed on by Release
+
+  // Hands the whole bytes before byte `end` to `drain` and forgets them; TakeBack can no
+  // longer reach them.
+  void Release(size_t end, StreamDrain& drain) {
+    if (end <= released_) return;
+    const size_t count = end - released_;
+    drain.Take(out_.data() + base_, count);
+    out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(base_),
+               out_.begin() + static_cast<std::ptrdiff_t>(base_ + count));
+    released_ = end;
+  }
 
   // Takes back every bit from `position` on and returns them, one per byte, so that an
   // earlier stretch can be rewritten and the rest put back behind it.
@@ -67,6 +101,7 @@ class BitWriter {
  private:
   std::vector<uint8_t>& out_;
   const size_t base_;
+  size_t released_ = 0;
   uint64_t accumulator_ = 0;
   unsigned count_ = 0;
 };
@@ -95,7 +130,11 @@ class ItemCoder {
 
   // Codes the held items and the end marker. `text` is the parsed WindowedText; without
   // `avoidLoneMarker` the items go out as the parser picked them (for tests of the decoder).
-  void Finish(const std::vector<uint8_t>& text, bool avoidLoneMarker = true);
+  void Finish(TextView text, bool avoidLoneMarker = true);
+
+  // From now on the stream goes to `drain` as it is coded, and the text before the coded
+  // position is no longer read except near the end (see Drain).
+  void SetDrain(StreamDrain* drain) { drain_ = drain; }
 
   // The tree as it stands after all items but the last kHeldItems.
   const AdaptiveTree& Tree() {
@@ -117,7 +156,12 @@ class ItemCoder {
     for (unsigned i = 0; i < coded; ++i) Code(pending_[i]);
     std::copy(pending_ + coded, pending_ + pendingCount_, pending_);
     pendingCount_ = keep;
+    if (drain_ != nullptr && position_ >= nextDrain_) Drain();
   }
+
+  // Hands on the stream up to the oldest recent match, which ShiftByAnotherDistance may still
+  // rewrite, but keeps no more than kMaxKept bytes: a match older than that stays as it is.
+  void Drain();
 
   void Code(Item item) {
     if (item.length == 1) {
@@ -138,7 +182,7 @@ class ItemCoder {
 
   // The last resort against a lone marker ending: another distance for one of the recent
   // matches, whose code has another length, moves the end without touching the tree.
-  bool ShiftByAnotherDistance(const std::vector<uint8_t>& text);
+  bool ShiftByAnotherDistance(TextView text);
 
   void PutSymbol(unsigned symbol) {
     uint32_t code = 0;
@@ -169,6 +213,11 @@ class ItemCoder {
   CodedMatch recent_[kRecentMatches]{};
   size_t recentCount_ = 0;
   size_t position_ = kRingSize;  // of the next item coded
+
+  static constexpr size_t kDrainEvery = size_t{1} << 20;  // text bytes
+  static constexpr size_t kMaxKept = size_t{4} << 20;     // stream bytes
+  StreamDrain* drain_ = nullptr;
+  size_t nextDrain_ = kDrainEvery;
 };
 
 // Replaces `tail`, the last items of a stream, by items covering the same bytes (those
@@ -176,10 +225,12 @@ class ItemCoder {
 // root's 1-branch a leaf. `tree` and `bitPhase` (bits written mod 8) are the state before
 // the tail. Returns false, leaving `tail` alone, when its small search finds no way out.
 bool AvoidLoneMarkerEnding(const AdaptiveTree& tree, unsigned bitPhase,
-                           const std::vector<uint8_t>& text, std::vector<Item>& tail);
+                           TextView text, std::vector<Item>& tail);
 
 // The ring's initial fill as a linear prefix of kRingSize bytes, then the data.
 std::vector<uint8_t> WindowedText(const uint8_t* data, size_t size);
+// Writes that prefix (kRingSize bytes).
+void FillTextPrefix(uint8_t* prefix);
 
 // The current code length of a symbol (the depth of its leaf).
 unsigned CodeLengthOf(const AdaptiveTree& tree, unsigned symbol);
@@ -189,11 +240,18 @@ inline unsigned DistanceCodeLength(unsigned distance) {
 }
 
 // Parsers over WindowedText: each codes every byte after the prefix.
-void ParseGreedy(const std::vector<uint8_t>& text, unsigned maxChain, bool lazy, ItemCoder& coder);
-void ParseOptimal(const std::vector<uint8_t>& text, unsigned maxChain, ItemCoder& coder);
+void ParseGreedy(TextView text, unsigned maxChain, bool lazy, ItemCoder& coder);
+void ParseOptimal(TextView text, unsigned maxChain, ItemCoder& coder);
 
 // LzhEncode with the ending repair selectable: tests build streams that end in a lone
 // marker byte with `avoidLoneMarker` false, to exercise the decoder's guard.
 std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, int level, bool avoidLoneMarker);
+
+// LzhEncode of a text laid out as WindowedText gives it, with the stream handed to `drain`
+// as it is coded: the same stream, unless a repair of its ending would have had to rewrite
+// more than the last few MiB (then that repair is not made, and the stream still decodes).
+// The memory it needs does not grow with the text; the text before the coded position is
+// read again only for such a repair.
+void EncodeToDrain(TextView text, int level, StreamDrain& drain);
 
 }  // namespace lzh

@@ -41,7 +41,7 @@ unsigned Advance(AdaptiveTree& tree, Item item) {
 
 class EndingSearch {
  public:
-  EndingSearch(const std::vector<uint8_t>& text, size_t from, unsigned maxItems)
+  EndingSearch(TextView text, size_t from, unsigned maxItems)
       : text_(text), from_(from), end_(text.size()), maxItems_(maxItems), trees_(maxItems + 1) {
     FindNearestMatches();
   }
@@ -111,7 +111,7 @@ class EndingSearch {
     path_.pop_back();
   }
 
-  const std::vector<uint8_t>& text_;
+  const TextView text_;
   const size_t from_;
   const size_t end_;
   const unsigned maxItems_;
@@ -126,7 +126,7 @@ class EndingSearch {
 
 }  // namespace
 
-bool AvoidLoneMarkerEnding(const AdaptiveTree& tree, unsigned bitPhase, const std::vector<uint8_t>& text,
+bool AvoidLoneMarkerEnding(const AdaptiveTree& tree, unsigned bitPhase, TextView text,
                            std::vector<Item>& tail) {
   AdaptiveTree end = tree;
   unsigned bits = bitPhase;
@@ -153,25 +153,36 @@ bool AvoidLoneMarkerEnding(const AdaptiveTree& tree, unsigned bitPhase, const st
 }
 
 std::vector<uint8_t> BitWriter::TakeBack(size_t position) {
-  const size_t whole = out_.size() - base_;
+  const size_t whole = released_ + out_.size() - base_;
   auto bitAt = [&](size_t p) -> uint8_t {
-    if (p / 8 < whole) return (out_[base_ + p / 8] >> (7 - p % 8)) & 1;
+    if (p / 8 < whole) return (out_[base_ + p / 8 - released_] >> (7 - p % 8)) & 1;
     return (accumulator_ >> (count_ - 1 - (p - whole * 8))) & 1;
   };
   std::vector<uint8_t> bits;
   for (size_t p = position; p < Position(); ++p) bits.push_back(bitAt(p));
   uint64_t kept = 0;
   for (size_t p = position / 8 * 8; p < position; ++p) kept = kept * 2 + bitAt(p);
-  out_.resize(base_ + position / 8);
+  out_.resize(base_ + position / 8 - released_);
   accumulator_ = kept;
   count_ = position % 8;
   return bits;
 }
 
-bool ItemCoder::ShiftByAnotherDistance(const std::vector<uint8_t>& text) {
+void ItemCoder::Drain() {
+  size_t end = bits_.Position() / 8;
+  const size_t count = std::min<size_t>(recentCount_, kRecentMatches);
+  if (count > 0) end = std::min(end, recent_[(recentCount_ - count) % kRecentMatches].distanceAt / 8);
+  if (bits_.Position() / 8 > kMaxKept) end = std::max(end, bits_.Position() / 8 - kMaxKept);
+  bits_.Release(end, *drain_);
+  drain_->Coded(position_);
+  nextDrain_ = position_ + kDrainEvery;
+}
+
+bool ItemCoder::ShiftByAnotherDistance(TextView text) {
   const size_t count = std::min<size_t>(recentCount_, kRecentMatches);
   for (size_t n = 1; n <= count; ++n) {
     const CodedMatch& match = recent_[(recentCount_ - n) % kRecentMatches];
+    if (match.distanceAt / 8 < bits_.Released()) break;  // handed on already
     const unsigned bits = DistanceCodeLength(match.item.distance);
     const uint8_t* const here = &text[match.position];
     for (unsigned distance = 0; distance < kRingSize; ++distance) {
@@ -188,7 +199,7 @@ bool ItemCoder::ShiftByAnotherDistance(const std::vector<uint8_t>& text) {
   return false;
 }
 
-void ItemCoder::Finish(const std::vector<uint8_t>& text, bool avoidLoneMarker) {
+void ItemCoder::Finish(TextView text, bool avoidLoneMarker) {
   CodeAllBut(kHeldItems);
   std::vector<Item> tail(pending_, pending_ + pendingCount_);
   pendingCount_ = 0;

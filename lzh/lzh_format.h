@@ -11,7 +11,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 
 namespace lzh {
 
@@ -74,10 +73,18 @@ static_assert(kDistance.upper[0xFF] == 63 && kDistance.prefixLength[0x1F] == 3 &
 // ChildTable entries >= kNodeCount are leaves (symbol = entry - kNodeCount); an inner node
 // v has its children at v (0-bit) and v + 1 (1-bit). ParentTable[kNodeCount + s] is the
 // leaf node of symbol s. FreqTable[kNodeCount] is a 0xFFFF sentinel that stops scans.
+//
+// The entries past the format's tables serve the decoder's faster update: more sentinels,
+// so that a scan may look several entries ahead; a counter that takes the increments meant
+// for levels above the root, so that a climb may always run the same number of steps; and a
+// parent entry that takes the writes meant for the neighbour of a leaf.
+constexpr unsigned kScanAhead = 4;
+constexpr unsigned kSpareCounter = kNodeCount + kScanAhead + 1;
+constexpr unsigned kSpareParent = kNodeCount + kSymbolCount;
 struct AdaptiveTree {
-  uint16_t FreqTable[kNodeCount + 1];
+  uint16_t FreqTable[kSpareCounter + 2];
   uint16_t ChildTable[kNodeCount];
-  uint16_t ParentTable[kNodeCount + kSymbolCount];
+  uint16_t ParentTable[kSpareParent + 1];
 
   void InitTree() {
     for (int s = 0; s < kSymbolCount; ++s) {
@@ -91,7 +98,9 @@ struct AdaptiveTree {
       ChildTable[j] = static_cast<uint16_t>(i);
       ParentTable[i] = ParentTable[i + 1] = static_cast<uint16_t>(j);
     }
-    FreqTable[kNodeCount] = 0xFFFF;
+    for (unsigned n = kNodeCount; n < kSpareCounter; ++n) FreqTable[n] = 0xFFFF;
+    FreqTable[kSpareCounter] = 0;
+    FreqTable[kSpareCounter + 1] = 0xFFFF;  // the spare counter never passes it
     ParentTable[kRoot] = 0;
   }
 
@@ -125,27 +134,39 @@ struct AdaptiveTree {
   // Halves every leaf (rounding up, so none drops to 0) and builds the inner nodes anew.
   // A new inner node goes behind the nodes of equal frequency: the other side does the
   // same, and any other tie-break would give different codes from here on.
+  //
+  // The leaves stay in order, so they are sorted; the inner nodes come out sorted too, the
+  // m-th joining the nodes at 2m and 2m + 1, which lie below it. The table is therefore the
+  // merge of the two sequences, an inner node taking its place once no leaf left is lighter
+  // or as heavy.
   void RebuildTree() {
+    uint16_t leafFreq[kSymbolCount];
+    uint16_t leafChild[kSymbolCount];
     int j = 0;
     for (int i = 0; i < kNodeCount; ++i) {
       if (ChildTable[i] >= kNodeCount) {
-        FreqTable[j] = static_cast<uint16_t>((FreqTable[i] + 1) / 2);
-        ChildTable[j] = ChildTable[i];
+        leafFreq[j] = static_cast<uint16_t>((FreqTable[i] + 1) / 2);
+        leafChild[j] = ChildTable[i];
         ++j;
       }
     }
-    int i = 0;
-    for (j = kSymbolCount; j < kNodeCount; ++j, i += 2) {
-      const unsigned f = FreqTable[i] + FreqTable[i + 1];
-      int k = j - 1;
-      while (f < FreqTable[k]) --k;
-      ++k;
-      std::memmove(&FreqTable[k + 1], &FreqTable[k], (j - k) * sizeof(uint16_t));
-      std::memmove(&ChildTable[k + 1], &ChildTable[k], (j - k) * sizeof(uint16_t));
-      FreqTable[k] = static_cast<uint16_t>(f);
-      ChildTable[k] = static_cast<uint16_t>(i);
+    int leaf = 0;
+    int inner = 0;
+    for (int pos = 0; pos < kNodeCount; ++pos) {
+      if (inner < kSymbolCount - 1 && 2 * inner + 1 < pos) {
+        const unsigned f = FreqTable[2 * inner] + FreqTable[2 * inner + 1];
+        if (leaf == kSymbolCount || f < leafFreq[leaf]) {
+          FreqTable[pos] = static_cast<uint16_t>(f);
+          ChildTable[pos] = static_cast<uint16_t>(2 * inner);
+          ++inner;
+          continue;
+        }
+      }
+      FreqTable[pos] = leafFreq[leaf];
+      ChildTable[pos] = leafChild[leaf];
+      ++leaf;
     }
-    for (i = 0; i < kNodeCount; ++i) {
+    for (int i = 0; i < kNodeCount; ++i) {
       const unsigned v = ChildTable[i];
       ParentTable[v] = static_cast<uint16_t>(i);
       if (v < kNodeCount) ParentTable[v + 1] = static_cast<uint16_t>(i);

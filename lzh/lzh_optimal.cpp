@@ -53,7 +53,7 @@ class PriceTable {
 // block's end; only the items that start inside the block are coded, and the next pass
 // starts where the last of them ends. The matches found beyond that point are kept for it,
 // since every position goes into the match finder exactly once.
-void ParseOptimal(const std::vector<uint8_t>& text, unsigned maxChain, ItemCoder& coder) {
+void ParseOptimal(TextView text, unsigned maxChain, ItemCoder& coder) {
   MatchFinder finder(text.data(), text.size(), maxChain);
   for (size_t p = 0; p < kRingSize; ++p) finder.Insert(p);
 

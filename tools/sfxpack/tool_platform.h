@@ -68,3 +68,30 @@ bool IsSymbolicLink(const std::string& path);
 
 // The text of the last system error (errno; the Windows layer maps its failures there).
 std::string LastSystemErrorText();
+
+// A whole input file in memory, behind a writable prefix that the caller fills, so that a
+// parser can read prefix and file as one piece without the file being read into the heap:
+// the pages are the system's file cache, and those the reader has passed can be dropped.
+// "-" maps standard input, which is first copied to a temporary file (removed at once).
+class MappedInput {
+ public:
+  MappedInput(const std::string& path, size_t prefixSize);  // raises EPackError
+  ~MappedInput();
+  MappedInput(const MappedInput&) = delete;
+  MappedInput& operator=(const MappedInput&) = delete;
+
+  uint8_t* Prefix() { return text_; }
+  const uint8_t* Text() const { return text_; }
+  size_t TextSize() const { return prefixSize_ + fileSize_; }
+  uint64_t FileSize() const { return fileSize_; }
+  // The text before `position` leaves memory; a later read finds it in the file again.
+  void Release(size_t position);
+
+ private:
+  uint8_t* area_ = nullptr;
+  size_t areaSize_ = 0;
+  uint8_t* text_ = nullptr;
+  size_t prefixSize_;
+  size_t fileSize_ = 0;
+  size_t released_ = 0;
+};

@@ -3,16 +3,19 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "tools/sfxpack/date_text.h"
+#include "tools/sfxpack/errors.h"
 
 namespace {
 
@@ -162,3 +165,80 @@ bool IsSymbolicLink(const std::string& path) {
 }
 
 std::string LastSystemErrorText() { return std::strerror(errno); }
+
+namespace {
+
+// Copies standard input to a file that has no name, and returns its descriptor.
+int SpoolStandardInput() {
+  const char* dir = std::getenv("TMPDIR");
+  std::string pattern = std::string(dir != nullptr && *dir != 0 ? dir : "/tmp") + "/.sfxpack-XXXXXX";
+  const int fd = mkstemp(&pattern[0]);
+  if (fd < 0) FailOnFile("stdin", "cannot create a temporary file: " + LastSystemErrorText());
+  unlink(pattern.c_str());
+  static char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      FailOnFile("stdin", "read error: " + LastSystemErrorText());
+    }
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = write(fd, buffer + done, static_cast<size_t>(got - done));
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        close(fd);
+        FailOnFile("stdin", "cannot keep it in a temporary file: " + LastSystemErrorText());
+      }
+      done += put;
+    }
+  }
+  return fd;
+}
+
+}  // namespace
+
+MappedInput::MappedInput(const std::string& path, size_t prefixSize) : prefixSize_(prefixSize) {
+  const std::string shown = path == "-" ? "stdin" : path;
+  const int fd = path == "-" ? SpoolStandardInput() : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) FailOnFile(shown, LastSystemErrorText());
+  struct stat facts {};
+  if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+    close(fd);
+    FailOnFile(shown, "not a file that can be read as a whole");
+  }
+  fileSize_ = static_cast<size_t>(facts.st_size);
+  // The file goes at a page boundary, the prefix just before it.
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t head = (prefixSize + page - 1) / page * page;
+  areaSize_ = head + fileSize_;
+  void* area = mmap(nullptr, areaSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (area == MAP_FAILED) {
+    close(fd);
+    FailOnFile(shown, "cannot map it: " + LastSystemErrorText());
+  }
+  area_ = static_cast<uint8_t*>(area);
+  if (fileSize_ > 0 &&
+      mmap(area_ + head, fileSize_, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED) {
+    const std::string reason = LastSystemErrorText();
+    close(fd);
+    munmap(area_, areaSize_);
+    FailOnFile(shown, "cannot map it: " + reason);
+  }
+  close(fd);
+  text_ = area_ + head - prefixSize;
+  released_ = head;
+}
+
+MappedInput::~MappedInput() {
+  if (area_ != nullptr) munmap(area_, areaSize_);
+}
+
+void MappedInput::Release(size_t position) {
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t end = (static_cast<size_t>(text_ - area_) + position) / page * page;
+  if (end <= released_ || end > areaSize_) return;
+  madvise(area_ + released_, end - released_, MADV_DONTNEED);
+  released_ = end;
+}

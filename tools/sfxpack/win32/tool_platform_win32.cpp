@@ -346,3 +346,39 @@ bool IsSymbolicLink(const std::string& path) {
 }
 
 std::string LastSystemErrorText() { return std::strerror(errno); }
+
+// Here the input is read into one heap block behind the prefix: simple and the same for a
+// file and for standard input. Unlike the POSIX mapping its memory grows with the input, which
+// only matters for stream commands on inputs of several hundred megabytes.
+MappedInput::MappedInput(const std::string& path, size_t prefixSize) : prefixSize_(prefixSize) {
+  const std::string shown = path == "-" ? "stdin" : path;
+  std::FILE* file = path == "-" ? stdin : OpenFileForReading(path);
+  if (file == nullptr) FailOnFile(shown, LastSystemErrorText());
+  if (path == "-") _setmode(_fileno(stdin), _O_BINARY);
+  size_t capacity = prefixSize + (1 << 20);
+  area_ = static_cast<uint8_t*>(std::malloc(capacity));
+  size_t used = prefixSize;
+  size_t got = 1;
+  while (area_ != nullptr && got > 0) {
+    if (used == capacity) {
+      capacity *= 2;
+      uint8_t* grown = static_cast<uint8_t*>(std::realloc(area_, capacity));
+      if (grown == nullptr) std::free(area_);
+      area_ = grown;
+      if (area_ == nullptr) break;
+    }
+    got = std::fread(area_ + used, 1, capacity - used, file);
+    used += got;
+  }
+  const bool failed = area_ == nullptr || std::ferror(file) != 0;
+  if (file != stdin) std::fclose(file);
+  if (area_ == nullptr) FailOnFile(shown, "not enough memory to read it");
+  if (failed) FailOnFile(shown, "read error");
+  areaSize_ = used;
+  fileSize_ = used - prefixSize;
+  text_ = area_;
+}
+
+MappedInput::~MappedInput() { std::free(area_); }
+
+void MappedInput::Release(size_t) {}
