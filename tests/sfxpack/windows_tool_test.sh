@@ -67,6 +67,14 @@ cmp "$work/jp-native.exe" "$work/jp-win.exe" || fail "the code page 932 installe
 win list "Z:$work/jp-native.exe" | grep -q ' 日本.txt$' || fail "list does not read code page 932"
 
 # The .zip that CPack makes of the Windows build: sfxpack.exe finds the stubs beside it.
+# The stream commands: the same stream from both tools, and each decodes the other's.
+head -c 300000 "$stub" >"$work/raw"
+"$native" encode-stream -9 "$work/raw" "$work/raw.linux"
+win encode-stream -9 "Z:$work/raw" "Z:$work/raw.windows"
+cmp "$work/raw.linux" "$work/raw.windows" || fail "encode-stream writes differently"
+win decode-stream "Z:$work/raw.linux" "Z:$work/raw.back"
+cmp "$work/raw" "$work/raw.back" || fail "decode-stream under Windows does not give the input back"
+
 (cd "$build" && cpack -G ZIP -B "$work/zip" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
 python3 -m zipfile -e "$work"/zip/sfxpack-*.zip "$work/unzipped"
 folder=$(echo "$work"/unzipped/sfxpack-*)

@@ -13,6 +13,7 @@
 
 #include "host/files.h"
 #include "tools/sfxpack/date_text.h"
+#include "tools/sfxpack/errors.h"
 #include "tools/sfxpack/tool_platform.h"
 
 namespace {
