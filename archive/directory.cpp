@@ -150,11 +150,31 @@ uint32_t DirectoryCrc(FileHandle file, int32_t offset) {
 // unchecked; bytes that begin like a block must make a sound one, for an installer whose block
 // was damaged is damaged elsewhere just as likely, and unchecked it could start its program
 // with damaged files.
+//
+// A directory damaged in a size or offset field expects the block somewhere else. The block
+// then still lies near the end of the file, where at most a signature's certificate table
+// follows it: the whole magic there means the installer has checksums, and its damaged
+// directory fails their check instead of leaving the archive unchecked.
+constexpr int32_t kChecksumSearchSpan = 65536;
+
+int64_t ChecksumBlockInTail(FileHandle file, int32_t fileSize) {
+  const int64_t from = std::max<int64_t>(DataStart, int64_t{fileSize} - kChecksumSearchSpan);
+  if (fileSize - from < kChecksumMagicSize) return -1;
+  std::vector<uint8_t> tail(static_cast<size_t>(fileSize - from));
+  ReadAt(file, from, tail.data(), static_cast<int32_t>(tail.size()), "the end of the archive");
+  for (size_t at = tail.size() - kChecksumMagicSize + 1; at-- > 0;)
+    if (std::memcmp(tail.data() + at, kChecksumMagic, kChecksumMagicSize) == 0) return from + static_cast<int64_t>(at);
+  return -1;
+}
+
 void ReadChecksumBlock(FileHandle file, int32_t offset, int64_t dataEnd, int32_t fileSize) {
   uint8_t magic[kChecksumMagicSize];
   const int32_t available = static_cast<int32_t>(std::min<int64_t>(kChecksumMagicSize, fileSize - dataEnd));
   if (available > 0) ReadAt(file, dataEnd, magic, available, "the checksum block");
-  if (!LooksLikeChecksumBlock(magic, static_cast<size_t>(std::max(available, 0)))) return;
+  if (!LooksLikeChecksumBlock(magic, static_cast<size_t>(std::max(available, 0)))) {
+    dataEnd = ChecksumBlockInTail(file, fileSize);
+    if (dataEnd < 0) return;
+  }
   const uint32_t count = static_cast<uint32_t>(EntryCount());
   const int64_t size = ChecksumBlockSize(count);
   if (dataEnd + size > fileSize) throw EArchiveFormat("checksum block cut short");
