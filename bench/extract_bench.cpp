@@ -18,23 +18,11 @@
 #include "archive/crc32.h"
 #include "archive/extraction.h"
 #include "bench/corpus.h"
+#include "bench/quiet_user_interface.h"
 #include "host/platform.h"
 #include "lzh/lzh.h"
-#include "ui/user_interface.h"
 
 namespace {
-
-class QuietUserInterface : public UserInterface {
- public:
-  void OpenProgress() override {}
-  void CloseProgress() override {}
-  void UpdateProgress(const std::string&, int32_t, int32_t) override {}
-  OverwriteAnswer AskOverwrite(const std::string&) override { return OverwriteAnswer::Yes; }
-  void ShowMessage(const std::string& text, const std::string&, unsigned) override {
-    std::fprintf(stderr, "extract_bench: the run reported: %s\n", text.c_str());
-    std::exit(1);
-  }
-};
 
 constexpr int32_t kStubSize = 16;
 

@@ -31,7 +31,7 @@
 #include "bench/real_corpus.h"
 #include "host/platform.h"
 #include "lzh/lzh.h"
-#include "ui/user_interface.h"
+#include "bench/quiet_user_interface.h"
 
 namespace {
 
@@ -156,17 +156,6 @@ void BenchGenerated(size_t size, bool levels) {
   }
 }
 
-class QuietUserInterface : public UserInterface {
- public:
-  void OpenProgress() override {}
-  void CloseProgress() override {}
-  void UpdateProgress(const std::string&, int32_t, int32_t) override {}
-  OverwriteAnswer AskOverwrite(const std::string&) override { return OverwriteAnswer::Yes; }
-  void ShowMessage(const std::string& text, const std::string& caption, unsigned) override {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    std::exit(1);
-  }
-};
 
 size_t DiskBytesBelow(const std::filesystem::path& dir) {
   size_t total = 0;
