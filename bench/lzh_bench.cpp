@@ -156,7 +156,6 @@ void BenchGenerated(size_t size, bool levels) {
   }
 }
 
-
 size_t DiskBytesBelow(const std::filesystem::path& dir) {
   size_t total = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
