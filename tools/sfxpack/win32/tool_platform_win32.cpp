@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "host/files.h"
+#include "host/win32/win32_file_system.h"
 #include "tools/sfxpack/date_text.h"
 #include "tools/sfxpack/errors.h"
 #include "tools/sfxpack/tool_platform.h"
@@ -91,89 +92,26 @@ long double LocalDateTime(const FILETIME& universal) {
                     local.wSecond + static_cast<long double>(ticks % 10000000) / 1e7L);
 }
 
-// The host's file services with wide-character paths given in UTF-8; the handle operations
-// are the platform's own.
-class Utf8FileSystem : public FileSystem {
- public:
-  FileHandle OpenExisting(const std::string& path, int mode) override {
-    static const DWORD kAccess[3] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
-    static const DWORD kSharing[5] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE};
-    const int access = mode & 3;
-    const int sharing = (mode >> 4) & 0x0F;
-    if (access > 2 || sharing > 4) return Fail(ERROR_INVALID_ACCESS);
-    return Create(path, kAccess[access], kSharing[sharing], OPEN_EXISTING);
+// The host's file services with wide-character paths given in UTF-8.
+struct Utf8Paths {
+  static HANDLE Open(const std::string& path, DWORD access, DWORD sharing, DWORD disposition) {
+    return CreateFileW(Wide(path).c_str(), access, sharing, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
-  FileHandle CreateEmpty(const std::string& path) override {
-    return Create(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
-  }
-  FileHandle CreateForText(const std::string& path) override {
-    return Create(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
-  }
-  int32_t Read(FileHandle handle, void* buffer, int32_t count) override {
-    return Passed(base_.Read(handle, buffer, count));
-  }
-  int32_t Write(FileHandle handle, const void* buffer, int32_t count) override {
-    return Passed(base_.Write(handle, buffer, count));
-  }
-  int32_t Seek(FileHandle handle, int32_t offset, int origin) override {
-    return Passed(base_.Seek(handle, offset, origin));
-  }
-  bool Close(FileHandle handle) override { return Passed(base_.Close(handle) ? 0 : -1) == 0; }
-  bool IsPresent(const std::string& path) override {
+  static bool Find(const std::string& path, DWORD& attributes, FILETIME& written) {
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW(Wide(path).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return FailWithLastError(), false;
+    if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
-    FILETIME local;
-    WORD date = 0;
-    WORD time = 0;
-    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-           FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) &&
-           FileTimeToDosDateTime(&local, &date, &time);
+    attributes = found.dwFileAttributes;
+    written = found.ftLastWriteTime;
+    return true;
   }
-  bool IsDirectory(const std::string& path) override {
-    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return FailWithLastError(), false;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  static DWORD GetAttributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
+  static bool MakeDirectory(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr); }
+  static bool Remove(const std::string& path) { return DeleteFileW(Wide(path).c_str()); }
+  static bool SetAttributes(const std::string& path, DWORD attributes) {
+    return SetFileAttributesW(Wide(path).c_str(), attributes);
   }
-  bool MakeDirectory(const std::string& path) override {
-    return CreateDirectoryW(Wide(path).c_str(), nullptr) || (FailWithLastError(), false);
-  }
-  bool Remove(const std::string& path) override {
-    return DeleteFileW(Wide(path).c_str()) || (FailWithLastError(), false);
-  }
-  int SetAttributes(const std::string& path, uint32_t attributes) override {
-    if (SetFileAttributesW(Wide(path).c_str(), attributes)) return 0;
-    FailWithLastError();
-    return error_;
-  }
-  int SetStamp(FileHandle handle, uint32_t dosStamp) override {
-    const int code = base_.SetStamp(handle, dosStamp);
-    if (code != 0) error_ = code;
-    return code;
-  }
-  int LastError() override { return error_; }
-
- private:
-  FileHandle Create(const std::string& path, DWORD access, DWORD sharing, DWORD disposition) {
-    const HANDLE handle = CreateFileW(Wide(path).c_str(), access, sharing, nullptr, disposition,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return FailWithLastError();
-    return reinterpret_cast<FileHandle>(handle);
-  }
-  int Fail(DWORD code) {
-    error_ = static_cast<int>(code);
-    return -1;
-  }
-  int FailWithLastError() { return Fail(GetLastError()); }
-  int32_t Passed(int32_t result) {
-    if (result < 0) error_ = base_.LastError();
-    return result;
-  }
-
-  FileSystem& base_ = PlatformFileSystem();
-  int error_ = 0;
 };
 
 bool stderrIsTerminal = false;
@@ -192,7 +130,7 @@ BOOL WINAPI RemovePendingFile(DWORD) {
 }  // namespace
 
 void InitToolPlatform() {
-  static Utf8FileSystem fileSystem;
+  static win32_files::BasicWin32FileSystem<Utf8Paths> fileSystem;
   SetCurrentFileSystem(&fileSystem);
   // Binary streams: no CR before each LF of a listing, no change to the bytes of
   // decode-stream and encode-stream through "-".
