@@ -26,9 +26,17 @@ constexpr int kSeekFromStart = 0;
 constexpr int kSeekFromCurrent = 1;
 constexpr int kSeekFromEnd = 2;
 
+// Every failure of the reader is raised here, out of line: the message text is assembled in
+// this one place instead of at each of the many checks.
+[[noreturn]] __attribute__((noinline)) void RaiseFormat(const char* detail) { throw EArchiveFormat(detail); }
+[[noreturn]] __attribute__((noinline)) void RaiseFormat(const char* before, const std::string& subject,
+                                                        const char* after) {
+  throw EArchiveFormat(before + subject + after);
+}
+
 void ReadExactly(FileHandle file, void* buffer, int32_t count, const char* what) {
   if (ReadFileBytes(file, buffer, count) != count)
-    throw EArchiveFormat(std::string("file ends inside ") + what);
+    RaiseFormat("file ends inside ", what, "");
 }
 
 uint8_t ReadTag(FileHandle file) {
@@ -54,7 +62,7 @@ int32_t ReadIntegerPayload(FileHandle file, uint8_t tag) {
                                   (static_cast<uint32_t>(bytes[2]) << 16) |
                                   (static_cast<uint32_t>(bytes[3]) << 24));
   }
-  throw EArchiveFormat("tag " + TagText(tag) + " where an integer belongs");
+  RaiseFormat("tag ", TagText(tag), " where an integer belongs");
 }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -76,7 +84,7 @@ bool IsParentComponent(const std::string& component) {
 // range would overflow there (the FPU's overflow trap), so it is a damaged directory here.
 std::string DateText(long double dateTime) {
   if (std::isfinite(dateTime) && std::fabs(dateTime) > static_cast<long double>(DBL_MAX))
-    throw EArchiveFormat("date out of range");
+    RaiseFormat("date out of range");
   return FloatText(static_cast<long double>(static_cast<double>(dateTime)));
 }
 
@@ -98,9 +106,9 @@ TDirectoryEntry ReadEntry(FileHandle file) {
 }
 
 void CheckEntry(const TDirectoryEntry& entry) {
-  if (!IsSafeMemberName(entry.name)) throw EArchiveFormat("unsafe member name \"" + entry.name + "\"");
+  if (!IsSafeMemberName(entry.name)) RaiseFormat("unsafe member name \"", entry.name, "\"");
   if (entry.unpackedSize < 0 || entry.storedSize < 0 || entry.offset < 0)
-    throw EArchiveFormat("negative size or offset for \"" + entry.name + "\"");
+    RaiseFormat("negative size or offset for \"", entry.name, "\"");
 }
 
 std::string EntryLine(const TDirectoryEntry& entry) {
@@ -121,8 +129,8 @@ int64_t CheckDataRanges(int32_t fileSize) {
     const int64_t offset = ParseInteger(EntryField(line, kEntrySeparator, kFieldOffset));
     const int64_t end = static_cast<int64_t>(DataStart) + offset + stored;
     if (end > fileSize)
-      throw EArchiveFormat("data of \"" + EntryField(line, kEntrySeparator, kFieldName) +
-                           "\" lies past the end of the file");
+      RaiseFormat("data of \"", EntryField(line, kEntrySeparator, kFieldName),
+                  "\" lies past the end of the file");
     if (end > dataEnd) dataEnd = end;
   }
   return dataEnd;
@@ -130,7 +138,7 @@ int64_t CheckDataRanges(int32_t fileSize) {
 
 void ReadAt(FileHandle file, int64_t position, void* buffer, int32_t count, const char* what) {
   if (SeekFile(file, static_cast<int32_t>(position), kSeekFromStart) != position)
-    throw EArchiveFormat(std::string("cannot reach ") + what);
+    RaiseFormat("cannot reach ", what, "");
   ReadExactly(file, buffer, count, what);
 }
 
@@ -177,12 +185,12 @@ void ReadChecksumBlock(FileHandle file, int32_t offset, int64_t dataEnd, int32_t
   }
   const uint32_t count = static_cast<uint32_t>(EntryCount());
   const int64_t size = ChecksumBlockSize(count);
-  if (dataEnd + size > fileSize) throw EArchiveFormat("checksum block cut short");
+  if (dataEnd + size > fileSize) RaiseFormat("checksum block cut short");
   std::vector<uint8_t> block(static_cast<size_t>(size));
   ReadAt(file, dataEnd, block.data(), static_cast<int32_t>(size), "the checksum block");
   TArchiveChecksums checksums;
-  if (!ParseChecksumBlock(block.data(), count, checksums)) throw EArchiveFormat("checksum block damaged");
-  if (DirectoryCrc(file, offset) != checksums.directory) throw EArchiveFormat("directory checksum mismatch");
+  if (!ParseChecksumBlock(block.data(), count, checksums)) RaiseFormat("checksum block damaged");
+  if (DirectoryCrc(file, offset) != checksums.directory) RaiseFormat("directory checksum mismatch");
   ChecksumsPresent = true;
   MemberChecksums = std::move(checksums.members);
 }
@@ -191,7 +199,7 @@ void ReadDirectoryBody(FileHandle file, int32_t offset) {
   ChecksumsPresent = false;
   MemberChecksums.clear();
   if (offset < 0 || SeekFile(file, offset, kSeekFromStart) != offset)
-    throw EArchiveFormat("archive offset " + IntegerText(offset) + " outside the file");
+    RaiseFormat("archive offset ", IntegerText(offset), " outside the file");
   ExpectTag(file, kTagListStart);
   while (!AtListEnd(file)) {
     const TDirectoryEntry entry = ReadEntry(file);
@@ -200,9 +208,9 @@ void ReadDirectoryBody(FileHandle file, int32_t offset) {
   }
   ExpectTag(file, kTagListEnd);
   DataStart = SeekFile(file, 0, kSeekFromCurrent);
-  if (DataStart < 0) throw EArchiveFormat("position unknown");
+  if (DataStart < 0) RaiseFormat("position unknown");
   const int32_t fileSize = SeekFile(file, 0, kSeekFromEnd);
-  if (fileSize < 0) throw EArchiveFormat("file size unknown");
+  if (fileSize < 0) RaiseFormat("file size unknown");
   ReadChecksumBlock(file, offset, CheckDataRanges(fileSize), fileSize);
 }
 
@@ -210,12 +218,12 @@ void ReadDirectoryBody(FileHandle file, int32_t offset) {
 
 void ExpectTag(FileHandle file, uint8_t tag) {
   const uint8_t found = ReadTag(file);
-  if (found != tag) throw EArchiveFormat("tag " + TagText(found) + " where tag " + TagText(tag) + " belongs");
+  if (found != tag) RaiseFormat("tag ", TagText(found) + " where tag " + TagText(tag), " belongs");
 }
 
 bool AtListEnd(FileHandle file) {
   const uint8_t tag = ReadTag(file);
-  if (SeekFile(file, -1, kSeekFromCurrent) < 0) throw EArchiveFormat("cannot step back");
+  if (SeekFile(file, -1, kSeekFromCurrent) < 0) RaiseFormat("cannot step back");
   return tag == kTagListEnd;
 }
 
@@ -224,7 +232,7 @@ int32_t ReadIntegerValue(FileHandle file) { return ReadIntegerPayload(file, Read
 long double ReadFloatValue(FileHandle file) {
   const uint8_t tag = ReadTag(file);
   if (tag != kTagExtended) {
-    if (SeekFile(file, -1, kSeekFromCurrent) < 0) throw EArchiveFormat("cannot step back");
+    if (SeekFile(file, -1, kSeekFromCurrent) < 0) RaiseFormat("cannot step back");
     return static_cast<long double>(ReadIntegerValue(file));
   }
   uint8_t bytes[kExtendedSize];
@@ -233,7 +241,7 @@ long double ReadFloatValue(FileHandle file) {
   // An unnormal (exponent set, integer bit clear) is refused by the FPU as an invalid
   // operand; a NaN of the proper form is taken as it stands.
   const bool unnormal = (bytes[8] | (bytes[9] & 0x7F)) != 0 && (bytes[7] & 0x80) == 0;
-  if (unnormal) throw EArchiveFormat("unsupported float encoding");
+  if (unnormal) RaiseFormat("unsupported float encoding");
   return value;
 }
 
@@ -249,14 +257,14 @@ std::string ReadStringValue(FileHandle file) {
     ReadExactly(file, bytes, 4, "a string length");
     length = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
   } else {
-    throw EArchiveFormat("tag " + TagText(tag) + " where a string belongs");
+    RaiseFormat("tag ", TagText(tag), " where a string belongs");
   }
   // The length is checked against what the file holds before any storage is taken for it.
   const int32_t here = SeekFile(file, 0, kSeekFromCurrent);
   const int32_t end = SeekFile(file, 0, kSeekFromEnd);
   if (here < 0 || end < 0 || SeekFile(file, here, kSeekFromStart) != here ||
       static_cast<int64_t>(length) > static_cast<int64_t>(end) - here)
-    throw EArchiveFormat("file ends inside a string");
+    RaiseFormat("file ends inside a string");
   std::string text(length, '\0');
   if (length > 0) ReadExactly(file, &text[0], static_cast<int32_t>(length), "a string");
   return text;
@@ -296,7 +304,7 @@ bool IsSafeMemberName(const std::string& name) {
 void LoadArchiveDirectory(const std::string& path, int32_t offset) {
   ArchivePath = path;
   const FileHandle file = OpenExistingFile(path, kModeReadShared);
-  if (file == kInvalidHandle) throw EArchiveFormat("cannot open " + path);
+  if (file == kInvalidHandle) RaiseFormat("cannot open ", path, "");
   try {
     ReadDirectoryBody(file, offset);
   } catch (...) {

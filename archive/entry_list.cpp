@@ -1,5 +1,6 @@
 #include "archive/entry_list.h"
 
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -46,14 +47,15 @@ void ClearEntries() {
   EntryList.capacity = 0;
 }
 
-std::string EntryField(const std::string& line, const std::string& separator, int n) {
+std::string EntryField(const std::string& line, const char* separator, int n) {
   if (n < 1) return std::string();
+  const size_t separatorSize = std::strlen(separator);
   size_t start = 0;
   for (int field = 1; field < n; ++field) {
-    const size_t at = separator.empty() ? std::string::npos : line.find(separator, start);
+    const size_t at = separatorSize == 0 ? std::string::npos : line.find(separator, start);
     if (at == std::string::npos) return std::string();
-    start = at + separator.size();
+    start = at + separatorSize;
   }
-  const size_t end = separator.empty() ? std::string::npos : line.find(separator, start);
+  const size_t end = separatorSize == 0 ? std::string::npos : line.find(separator, start);
   return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }

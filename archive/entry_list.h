@@ -16,5 +16,6 @@ std::string GetEntry(int index);  // 0 <= index < EntryCount()
 void ClearEntries();
 
 // Field n (from 1) of a line split at every occurrence of `separator`; empty when the line has
-// fewer fields or n < 1.
-std::string EntryField(const std::string& line, const std::string& separator, int n);
+// fewer fields or n < 1. The separator is a C string: the callers pass constants, which would
+// each become a temporary std::string.
+std::string EntryField(const std::string& line, const char* separator, int n);

@@ -21,7 +21,9 @@ struct TPolicies {
   bool useDirs, overwrite, setAttributes, setDate;
 };
 
-std::string ConfigValue(const std::string& key, const std::string& content, const std::string& configFile) {
+// The key as a C string: each caller's constant would otherwise become a temporary std::string
+// of its own.
+std::string ConfigValue(const char* key, const std::string& content, const std::string& configFile) {
   return ConfigTextValue(content, kConfigSection, key, configFile);
 }
 

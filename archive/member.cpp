@@ -52,10 +52,10 @@ std::string TransferFailureText(int32_t result, int shortCode) {
 }
 
 // Tells the user which file failed and why, once per run; later failures follow from it.
-void ReportFailure(const std::string& what, const std::string& path,
-                   const std::string& reason = LastErrorText()) {
+// `what` is always a constant, taken as a C string so that no call builds a std::string of it.
+void ReportFailure(const char* what, const std::string& path, const std::string& reason = LastErrorText()) {
   if (!ExtractionFailed)
-    CurrentUserInterface().ShowMessage(what + " " + path + ".\r\n" + reason, kErrorCaption,
+    CurrentUserInterface().ShowMessage(std::string(what) + " " + path + ".\r\n" + reason, kErrorCaption,
                                        kMessageExclamation);
   ExtractionFailed = true;
 }
@@ -122,7 +122,7 @@ void DecodeMember(int index, const TEntryFields& f) {
 
 }  // namespace
 
-void ReportFileFailure(const std::string& what, const std::string& path, const std::string& reason) {
+void ReportFileFailure(const char* what, const std::string& path, const std::string& reason) {
   ReportFailure(what, path, reason);
 }
 

@@ -34,7 +34,7 @@ struct TMemberResult {
 
 // Tells the user that `what` failed for `path` and why (caption "Error"), unless a failure of
 // this run has been told already, and sets ExtractionFailed.
-void ReportFileFailure(const std::string& what, const std::string& path, const std::string& reason);
+void ReportFileFailure(const char* what, const std::string& path, const std::string& reason);
 
 bool OpenArchiveData();
 void CloseArchiveData();

@@ -93,7 +93,7 @@ int32_t ParseInteger(const std::string& text) {
   return negative ? static_cast<int32_t>(0u - value) : static_cast<int32_t>(value);
 }
 
-std::string IntegerText(int64_t value) { return std::to_string(value); }
+std::string IntegerText(int32_t value) { return std::to_string(value); }
 
 long double ParseFloat(const std::string& text) {
   size_t at = SkipBlanks(text, 0);
@@ -259,9 +259,9 @@ std::string FloatText(long double value) {
 
 namespace {
 
-constexpr int64_t kMillisecondsPerDay = 86400000;
+constexpr uint64_t kMillisecondsPerDay = 86400000;
 // Days from 1970-01-01 back to the day count's origin 1899-12-30.
-constexpr int64_t kOriginToUnixEpochDays = 25569;
+constexpr int32_t kOriginToUnixEpochDays = 25569;
 
 struct CivilDate {
   int32_t year;
@@ -300,11 +300,14 @@ uint32_t DateTimeToDosStamp(double dateTime) {
   // Far outside the DOS years, and not representable as milliseconds: no date.
   if (!(std::fabs(product) < 1e17L)) return 0;
   const int64_t milliseconds = RoundToMilliseconds(product);
-  const int64_t days = milliseconds / kMillisecondsPerDay;
-  int64_t timeOfDay = milliseconds % kMillisecondsPerDay;
-  if (timeOfDay < 0) timeOfDay = -timeOfDay;
+  // Before the day count's origin (1899) there is no DOS date. Refused here, the rest divides
+  // without sign, which on i686 saves the library's signed 64-bit division routines.
+  if (milliseconds < 0) return 0;
+  const uint64_t elapsed = static_cast<uint64_t>(milliseconds);
+  const int32_t days = static_cast<int32_t>(elapsed / kMillisecondsPerDay);
+  const uint32_t timeOfDay = static_cast<uint32_t>(elapsed % kMillisecondsPerDay);
 
-  const CivilDate date = CivilFromDays(static_cast<int32_t>(days - kOriginToUnixEpochDays));
+  const CivilDate date = CivilFromDays(days - kOriginToUnixEpochDays);
   if (date.year < 1980 || date.year > 2099) return 0;
   const uint32_t seconds = static_cast<uint32_t>(timeOfDay / 1000);
   const uint32_t hours = seconds / 3600;

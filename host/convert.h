@@ -7,7 +7,7 @@
 #include <string>
 
 int32_t ParseInteger(const std::string& text);
-std::string IntegerText(int64_t value);
+std::string IntegerText(int32_t value);  // the directory's values are 32-bit
 long double ParseFloat(const std::string& text);
 std::string FloatText(long double value);
 uint32_t DateTimeToDosStamp(double dateTime);  // 0 outside the years 1980..2099
