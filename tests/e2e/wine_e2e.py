@@ -138,6 +138,8 @@ class WineTest(unittest.TestCase):
         except subprocess.TimeoutExpired:
             self.process.kill()
             raise AssertionError("the installer did not end")
+        if self.process.returncode != 0 and err:
+            sys.stderr.write(err.decode("latin-1"))
         return self.process.returncode
 
     def wait_for_window(self, title, seconds=60):
