@@ -241,8 +241,9 @@ class TempFolderWithBlank(ScratchTest):
 
 
 class DamagedInstallers(ScratchTest):
-    """Truncated and bit-flipped installers: nothing outside the temporary folder, and the
-    program is never started."""
+    """Truncated installers: nothing outside the temporary folder, the program never started,
+    no sanitizer report. (Damage inside the directory and the data: archive unit tests and the
+    extraction fuzz target.)"""
 
     def make_good_installer(self):
         s = self.scratch
@@ -252,34 +253,7 @@ class DamagedInstallers(ScratchTest):
         stub_size = os.path.getsize(ARGS.stub)
         return image, stub_size
 
-    @staticmethod
-    def directory_roles(image, at):
-        """The role of each directory byte from `at` on, and where the data area begins.
-        Roles: "tag", "length", then per entry value "name", "unpacked", "stored", "offset",
-        "attributes", "date"."""
-        fields = ("name", "unpacked", "stored", "offset", "attributes", "date")
-        widths = {2: 1, 3: 2, 4: 4, 5: 10}
-        roles = {at: "tag"}
-        at += 1
-        while image[at] != 0:
-            for field in fields:
-                tag = image[at]
-                roles[at] = "tag"
-                if tag in (6, 12):
-                    size_bytes = 1 if tag == 6 else 4
-                    length = int.from_bytes(image[at + 1:at + 1 + size_bytes], "little")
-                    for i in range(size_bytes):
-                        roles[at + 1 + i] = "length"
-                    body = at + 1 + size_bytes
-                else:
-                    length, body = widths[tag], at + 1
-                for i in range(length):
-                    roles[body + i] = field
-                at = body + length
-        roles[at] = "tag"
-        return roles, at + 1
-
-    def check_damaged(self, image, what, may_start=False):
+    def check_damaged(self, image, what):
         scratch = Scratch()
         try:
             with open(scratch.installer, "wb") as f:
@@ -292,8 +266,7 @@ class DamagedInstallers(ScratchTest):
             self.assertNotIn("Sanitizer", errors, what)
             if result.returncode == 1:
                 self.assertIn("Exception ", errors, what)
-            if not may_start:
-                self.assertIsNone(scratch.report(), what + ": the program was started")
+            self.assertIsNone(scratch.report(), what + ": the program was started")
             self.assertEqual(scratch.files_outside_temp(), [], what)
         finally:
             scratch.cleanup()
@@ -305,54 +278,6 @@ class DamagedInstallers(ScratchTest):
                     size - 300, size - 30, size - 1):
             with self.subTest(cut=cut):
                 self.check_damaged(image[:cut], "truncated at %d of %d" % (cut, size))
-
-    def flip_each(self, image, positions, bits, may_start):
-        stub = os.path.getsize(ARGS.stub)
-        roles, _ = self.directory_roles(image, stub)
-        for at in positions:
-            for bit in bits:
-                damaged = bytearray(image)
-                damaged[at] ^= 1 << bit
-                what = "bit %d of byte +%d (%s)" % (bit, at - stub, roles.get(at, "data"))
-                with self.subTest(what=what):
-                    self.check_damaged(bytes(damaged), what, may_start)
-
-    def test_bit_flips_in_tags_and_name_lengths(self):
-        # The directory no longer holds together: nothing may start.
-        image, stub = self.make_good_installer()
-        roles, _ = self.directory_roles(image, stub)
-        self.flip_each(image, [at for at, role in sorted(roles.items())
-                               if role in ("tag", "length")], (0, 3, 6), may_start=False)
-
-    def test_bit_flips_in_entry_values_stay_inside_the_temp_folder(self):
-        # A changed name, date, attribute, size or offset can still make a well-formed archive:
-        # the format carries no checksum, and a member may decode up to one match (60 bytes)
-        # beyond its recorded size. Such damage may pass, but never writes outside the
-        # temporary folder.
-        image, stub = self.make_good_installer()
-        roles, _ = self.directory_roles(image, stub)
-        self.flip_each(image, [at for at, role in sorted(roles.items())
-                               if role not in ("tag", "length")], (1, 5, 7), may_start=True)
-
-    def test_a_member_far_from_its_recorded_size_never_starts_the_program(self):
-        image, stub = self.make_good_installer()
-        roles, _ = self.directory_roles(image, stub)
-        for field, change in (("unpacked", +1000), ("unpacked", -1000), ("stored", -1000)):
-            # The first entry is the program; its sizes are 32-bit values.
-            at = min(at for at, role in roles.items() if role == field)
-            value = int.from_bytes(image[at:at + 4], "little", signed=True) + change
-            damaged = image[:at] + value.to_bytes(4, "little", signed=True) + image[at + 4:]
-            with self.subTest(field=field, change=change):
-                self.check_damaged(damaged, "%s size %+d" % (field, change))
-
-    def test_bit_flips_in_the_data(self):
-        # As above: a flip that leaves the decoded length within bounds goes unnoticed (the
-        # adaptive code often falls back into step), so only the limits are checked here.
-        image, stub = self.make_good_installer()
-        _, data_start = self.directory_roles(image, stub)
-        span = len(image) - data_start
-        self.flip_each(image, [data_start + int(span * f) for f in (0.001, 0.1, 0.5, 0.9, 0.999)]
-                       + [len(image) - 3], (4,), may_start=True)
 
 
 def main():
