@@ -10,17 +10,15 @@ temporary folder (TMPDIR), so a test sees exactly what the stub wrote and where.
 import argparse
 import datetime
 import os
-import shutil
 import stat
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
+from e2e_common import CONFIG_NAME, LIST_NAME, Member, Scratch, ScratchTest, config_text
+
 ARGS = None
-CONFIG_NAME = "$k$v$t$r.cnf"
-LIST_NAME = "$d$e$l$.lst"
 TIMEOUT = 60
 
 
@@ -33,28 +31,6 @@ def day_count(year, month, day, hour=0, minute=0, second=0):
 def local_epoch(days):
     stamp = datetime.datetime(1899, 12, 30) + datetime.timedelta(days=days)
     return time.mktime(stamp.timetuple())
-
-
-def config_text(executable=None, parameters=None, **flags):
-    lines = ["[KVTR Configuration]"]
-    lines += ["%s=%s" % (key, value) for key, value in flags.items()]
-    if executable is not None:
-        lines.append("Executable=" + executable)
-    if parameters is not None:
-        lines.append("Parameters=" + parameters)
-    return ("\r\n".join(lines) + "\r\n").encode()
-
-
-class Member:
-    def __init__(self, name, content, attributes=32, days=None):
-        self.name = name            # stored name, "\" separators
-        self.content = content
-        self.attributes = attributes
-        self.days = days if days is not None else day_count(2021, 6, 1, 12, 0, 0)
-
-    @property
-    def path(self):
-        return self.name.replace("\\", "/")
 
 
 def sample_members():
@@ -70,53 +46,27 @@ def sample_members():
     ]
 
 
-class Scratch:
-    """A scratch folder: installer in inst/, the stub's working folder cwd/, TMPDIR tmp/."""
+class NativeScratch(Scratch):
+    """The installer in inst/, the stub's working folder cwd/, TMPDIR tmp/."""
 
     def __init__(self, temp_name="tmp"):
-        self.root = tempfile.mkdtemp(prefix="sfx_e2e_")
-        self.inst = os.path.join(self.root, "inst")
+        Scratch.__init__(self, os.path.join("inst", "installer"), temp_name)
+        self.inst = os.path.dirname(self.installer)
         self.cwd = os.path.join(self.root, "cwd")
-        self.tmp = os.path.join(self.root, temp_name)
-        for folder in (self.inst, self.cwd, self.tmp):
-            os.makedirs(folder)
-        self.installer = os.path.join(self.inst, "installer")
+        os.makedirs(self.inst)
+        os.makedirs(self.cwd)
 
     def pack(self, members, config):
-        arguments = [ARGS.pack, ARGS.stub, self.installer]
-        for index, member in enumerate(members + [Member(CONFIG_NAME, config)]):
-            source = os.path.join(self.root, "member%d" % index)
-            with open(source, "wb") as f:
-                f.write(member.content)
-            arguments += [member.name, source, str(member.attributes), repr(member.days)]
-        subprocess.run(arguments, check=True)
-        for index in range(len(members) + 1):
-            os.remove(os.path.join(self.root, "member%d" % index))
-        os.chmod(self.installer, 0o755)
-
-    def environment(self):
-        env = dict(os.environ)
-        env["TMPDIR"] = self.tmp
-        return env
+        Scratch.pack(self, ARGS.pack, ARGS.stub, members, config)
 
     def start(self):
-        return subprocess.Popen([self.installer], cwd=self.cwd, env=self.environment(),
+        return subprocess.Popen([self.installer], cwd=self.cwd, env=dict(os.environ, TMPDIR=self.tmp),
                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE)
 
     def run(self):
-        return subprocess.run([self.installer], cwd=self.cwd, env=self.environment(),
+        return subprocess.run([self.installer], cwd=self.cwd, env=dict(os.environ, TMPDIR=self.tmp),
                               stdin=subprocess.DEVNULL, capture_output=True, timeout=TIMEOUT)
-
-    def temp(self, *parts):
-        return os.path.join(self.tmp, *parts)
-
-    def report(self):
-        path = self.temp("report.txt")
-        if not os.path.exists(path):
-            return None
-        with open(path, encoding="utf-8", errors="replace") as f:
-            return f.read().splitlines()
 
     def files_outside_temp(self):
         """Everything in the scratch folder but the installer and the temporary folder."""
@@ -130,9 +80,6 @@ class Scratch:
                       if os.path.join(folder, name) not in (self.inst, self.cwd, self.tmp)]
         return found
 
-    def cleanup(self):
-        shutil.rmtree(self.root, ignore_errors=True)
-
 
 def wait_for(path, process):
     deadline = time.time() + TIMEOUT
@@ -145,15 +92,12 @@ def wait_for(path, process):
         time.sleep(0.05)
 
 
-class ScratchTest(unittest.TestCase):
-    temp_name = "tmp"
-
-    def setUp(self):
-        self.scratch = Scratch(self.temp_name)
-        self.addCleanup(self.scratch.cleanup)
+class NativeTest(ScratchTest):
+    def make_scratch(self):
+        return NativeScratch(self.temp_name)
 
 
-class FullRun(ScratchTest):
+class FullRun(NativeTest):
     def test_members_arrive_exact_the_program_runs_and_the_files_are_deleted(self):
         s = self.scratch
         members = sample_members()
@@ -220,7 +164,7 @@ class FullRun(ScratchTest):
         self.assertFalse(os.path.exists(s.temp("sample_setup")))
 
 
-class TempFolderWithBlank(ScratchTest):
+class TempFolderWithBlank(NativeTest):
     temp_name = "my temp"
 
     def test_the_program_starts_and_no_file_named_by_the_first_word_can(self):
@@ -240,7 +184,7 @@ class TempFolderWithBlank(ScratchTest):
         self.assertFalse(os.path.exists(s.temp("sample_setup")))
 
 
-class DamagedInstallers(ScratchTest):
+class DamagedInstallers(NativeTest):
     """Truncated installers: nothing outside the temporary folder, the program never started,
     no sanitizer report. (Damage inside the directory and the data: archive unit tests and the
     extraction fuzz target.)"""
@@ -254,7 +198,7 @@ class DamagedInstallers(ScratchTest):
         return image, stub_size
 
     def check_damaged(self, image, what):
-        scratch = Scratch()
+        scratch = NativeScratch()
         try:
             with open(scratch.installer, "wb") as f:
                 f.write(image)
