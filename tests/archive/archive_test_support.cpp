@@ -1,12 +1,7 @@
 #include "archive_test_support.h"
 
-#include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "archive/crc32.h"
-#include "host/platform.h"
 #include "lzh/lzh.h"
 
 std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
@@ -41,48 +36,6 @@ ArchiveBytes WithStub(const ArchiveBytes& archive) {
   ArchiveBytes image(kTestStubSize, 'S');
   image.insert(image.end(), archive.begin(), archive.end());
   return image;
-}
-
-namespace {
-std::atomic<int> folderCounter{0};
-
-std::filesystem::path Native(const std::string& path) { return std::filesystem::path(NativePath(path)); }
-}  // namespace
-
-TempFolder::TempFolder() {
-  path_ = TempDirectory() + "sfx-archive-test-" + std::to_string(folderCounter++) + "-" +
-          std::to_string(reinterpret_cast<uintptr_t>(this) % 100000) + "\\";
-  std::error_code ignored;
-  std::filesystem::remove_all(Native(path_), ignored);
-  std::filesystem::create_directories(Native(path_));
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  const auto root = Native(path_);
-  for (auto it = std::filesystem::recursive_directory_iterator(root, ignored);
-       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(root, ignored);
-}
-
-void WriteDiskFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::create_directories(Native(path).parent_path());
-  std::ofstream out(Native(path), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool DiskFileExists(const std::string& path) { return std::filesystem::is_regular_file(Native(path)); }
-
-std::vector<uint8_t> ReadDiskFile(const std::string& path) {
-  std::ifstream in(Native(path), std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string ReadDiskText(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadDiskFile(path);
-  return {bytes.begin(), bytes.end()};
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {

@@ -1,5 +1,5 @@
 // Installers for the archive tests: members encoded with the real encoder, laid out with the
-// directory writer behind a stub of a few bytes; and the platform's real disk.
+// directory writer behind a stub of a few bytes; and the real disk.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "archive/archive_writer.h"
+#include "host/platform.h"
+#include "tests/support/scratch_folder.h"
 
 struct TestMember {
   std::string name;
@@ -33,19 +35,14 @@ ArchiveBytes MakeInstaller(const std::vector<TestMember>& members, bool checksum
 // Stub bytes followed by a directory alone (no data area).
 ArchiveBytes WithStub(const ArchiveBytes& archive);
 
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  const std::string& Path() const { return path_; }  // internal form, ends in "\"
-  std::string operator/(const std::string& name) const { return path_ + name; }
-
- private:
-  std::string path_;
+// The real disk, in the host's form of paths: folder / "name".
+struct TempFolder : ScratchFolder {
+  std::string operator/(const std::string& name) const { return Internal(name); }
 };
-
-void WriteDiskFile(const std::string& path, const std::vector<uint8_t>& bytes);
-bool DiskFileExists(const std::string& path);
-std::vector<uint8_t> ReadDiskFile(const std::string& path);
-std::string ReadDiskText(const std::string& path);
+inline void WriteDiskFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  WriteBytes(NativePath(path), bytes);
+}
+inline bool DiskFileExists(const std::string& path) { return Exists(NativePath(path)); }
+inline std::vector<uint8_t> ReadDiskFile(const std::string& path) { return ReadBytes(NativePath(path)); }
+inline std::string ReadDiskText(const std::string& path) { return ReadText(NativePath(path)); }
 std::vector<std::string> ReadLines(const std::string& path);  // CR LF lines

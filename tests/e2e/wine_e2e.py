@@ -17,36 +17,21 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 import zlib
 
+from e2e_common import LIST_NAME, Scratch, ScratchTest, config_text, read
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run.sh")
 NATIVE = WIN32 = None  # WIN32: the Windows build under test, of either word size
-CONFIG_NAME = "$k$v$t$r.cnf"
-LIST_NAME = "$d$e$l$.lst"
 PROGRESS_TITLE = "Vask Setup Selbstentpacker"
 TIMEOUT = 180
 
 
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def config_text(executable=None, parameters=None, **flags):
-    lines = ["[KVTR Configuration]"] + ["%s=%s" % item for item in flags.items()]
-    if executable is not None:
-        lines.append("Executable=" + executable)
-    if parameters is not None:
-        lines.append("Parameters=" + parameters)
-    return ("\r\n".join(lines) + "\r\n").encode()
-
-
-def read(path, mode="rb"):
-    with open(path, mode) as f:
-        return f.read()
 
 
 def stub():
@@ -73,55 +58,26 @@ def geometry(window):
     return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
 
-class Scratch:
-    def __init__(self, temp_name="temp"):
-        self.root = tempfile.mkdtemp(prefix="sfx_wine_")
-        self.tmp = os.path.join(self.root, temp_name)
-        os.makedirs(self.tmp)
-        self.installer = os.path.join(self.root, "installer.exe")
+class WineScratch(Scratch):
+    def __init__(self, temp_name):
+        Scratch.__init__(self, "installer.exe", temp_name)
 
     def pack(self, members, config, checked=False):
-        """members: (stored name, bytes) pairs; the configuration goes last."""
-        arguments = [os.path.join(NATIVE, "tests", "e2e", "e2e_pack")] + \
-            (["--checked"] if checked else []) + [stub(), self.installer]
-        for index, (name, content) in enumerate(members + [(CONFIG_NAME, config)]):
-            source = os.path.join(self.root, "member%d" % index)
-            with open(source, "wb") as f:
-                f.write(content)
-            arguments += [name, source, "32", "44000.5"]
-        subprocess.run(arguments, check=True)
-        for index in range(len(members) + 1):
-            os.remove(os.path.join(self.root, "member%d" % index))
+        Scratch.pack(self, os.path.join(NATIVE, "tests", "e2e", "e2e_pack"), stub(), members, config, checked)
 
-    def start(self):
+    def start(self, env=None, stdout=subprocess.PIPE):
         return subprocess.Popen(
             [WINE_RUN, os.path.join(WIN32, "tests", "e2e", "with_temp.exe"),
              windows_path(self.tmp) + "\\", windows_path(self.installer)],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-
-    def temp(self, *parts):
-        return os.path.join(self.tmp, *parts)
-
-    def report(self):
-        path = self.temp("report.txt")
-        if not os.path.exists(path):
-            return None
-        return read(path, "r").splitlines()
-
-    def listed(self):
-        return [line for line in read(self.temp(LIST_NAME)).decode("latin-1").split("\r\n") if line]
-
-    def cleanup(self):
-        shutil.rmtree(self.root, ignore_errors=True)
+            env=env, stdout=stdout, stderr=subprocess.PIPE)
 
 
-class WineTest(unittest.TestCase):
+class WineTest(ScratchTest):
     temp_name = "temp"
+    process = None
 
-    def setUp(self):
-        self.scratch = Scratch(self.temp_name)
-        self.addCleanup(self.scratch.cleanup)
-        self.process = None
+    def make_scratch(self):
+        return WineScratch(self.temp_name)
 
     def tearDown(self):
         if self.process and self.process.poll() is None:
@@ -334,10 +290,7 @@ class DllSearch(WineTest):
         s = self.scratch
         s.pack([("readme.txt", b"Read me.\r\n")], config_text())
         env = dict(os.environ, WINEDEBUG="+relay")
-        self.process = subprocess.Popen(
-            [WINE_RUN, os.path.join(WIN32, "tests", "e2e", "with_temp.exe"),
-             windows_path(s.tmp) + "\\", windows_path(s.installer)],
-            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        self.process = s.start(env, subprocess.DEVNULL)
         _, trace = self.process.communicate(timeout=TIMEOUT)
         self.assertEqual(self.process.returncode, 0)
         calls = [line for line in trace.decode("latin-1").splitlines() if ":Call " in line]

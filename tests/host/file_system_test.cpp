@@ -12,7 +12,7 @@ class FileServices : public testing::Test {
 };
 
 TEST_F(FileServices, CreateWriteSeekReadAndTruncate) {
-  const std::string path = folder_.File("data.bin");
+  const std::string path = folder_.Internal("data.bin");
   const FileHandle handle = CreateEmptyFile(path);
   ASSERT_NE(handle, kInvalidHandle);
   char buffer[16] = {};
@@ -32,14 +32,14 @@ TEST_F(FileServices, CreateWriteSeekReadAndTruncate) {
 }
 
 TEST_F(FileServices, MissingFilesAndTheInvalidHandleFailQuietly) {
-  const std::string path = folder_.File("missing.txt");
+  const std::string path = folder_.Internal("missing.txt");
   EXPECT_EQ(OpenExistingFile(path, kModeReadShared), kInvalidHandle);
   EXPECT_EQ(CurrentFileSystem().LastError(), kErrorFileNotFound);
   EXPECT_EQ(OpenExistingFile(path, kModeWriteShared), kInvalidHandle);  // never creates
-  EXPECT_EQ(OpenExistingFile(folder_.File("none\\missing.txt"), kModeReadShared), kInvalidHandle);
+  EXPECT_EQ(OpenExistingFile(folder_.Internal("none\\missing.txt"), kModeReadShared), kInvalidHandle);
   EXPECT_EQ(CurrentFileSystem().LastError(), kErrorPathNotFound);
   EXPECT_FALSE(FileIsPresent(path));
-  EXPECT_EQ(OpenExistingFile(folder_.Path(), kModeReadShared), kInvalidHandle);
+  EXPECT_EQ(OpenExistingFile(folder_.Internal(), kModeReadShared), kInvalidHandle);
   char buffer[4];
   EXPECT_EQ(ReadFileBytes(kInvalidHandle, buffer, 4), -1);
   EXPECT_EQ(WriteFileBytes(kInvalidHandle, buffer, 4), -1);
@@ -49,7 +49,7 @@ TEST_F(FileServices, MissingFilesAndTheInvalidHandleFailQuietly) {
 }
 
 TEST_F(FileServices, OpenModesGiveTheirAccess) {
-  const std::string path = folder_.File("modes.txt");
+  const std::string path = folder_.Internal("modes.txt");
   WriteWholeFile(path, "abc");
   char byte;
   const FileHandle reader = OpenExistingFile(path, kModeReadShared);
@@ -69,17 +69,17 @@ TEST_F(FileServices, OpenModesGiveTheirAccess) {
 }
 
 TEST_F(FileServices, DirectoriesAndRemoval) {
-  const std::string directory = folder_.File("sub");
+  const std::string directory = folder_.Internal("sub");
   EXPECT_TRUE(MakeDirectory(directory));
   EXPECT_FALSE(MakeDirectory(directory));
-  EXPECT_FALSE(MakeDirectory(folder_.File("no\\such\\parent")));
+  EXPECT_FALSE(MakeDirectory(folder_.Internal("no\\such\\parent")));
   EXPECT_TRUE(IsDirectory(directory));
   EXPECT_FALSE(FileIsPresent(directory));
   EXPECT_FALSE(RemoveFile(directory));
   const std::string file = directory + "\\inner.txt";
   WriteWholeFile(file, "x");
   EXPECT_FALSE(IsDirectory(file));
-  EXPECT_FALSE(IsDirectory(folder_.File("missing")));
+  EXPECT_FALSE(IsDirectory(folder_.Internal("missing")));
   EXPECT_TRUE(FileIsPresent(file));
   EXPECT_TRUE(RemoveFile(file));
   EXPECT_FALSE(RemoveFile(file));
@@ -93,7 +93,7 @@ TEST_F(FileServices, DirectoriesAndRemoval) {
 
 // The stamp is local time; one without a valid date or time is refused and changes nothing.
 TEST_F(FileServices, SetFileStamp) {
-  const std::string path = folder_.File("stamped.txt");
+  const std::string path = folder_.Internal("stamped.txt");
   WriteWholeFile(path, "x");
   const FileHandle handle = OpenExistingFile(path, kModeWriteShared);
   ASSERT_NE(handle, kInvalidHandle);
@@ -111,14 +111,14 @@ TEST_F(FileServices, SetFileStamp) {
 }
 
 TEST_F(FileServices, SetAttributesReadOnlyAndBack) {
-  const std::string path = folder_.File("attributes.txt");
+  const std::string path = folder_.Internal("attributes.txt");
   WriteWholeFile(path, "x");
   EXPECT_EQ(SetAttributes(path, 1), 0);
   EXPECT_TRUE(IsReadOnly(path));
   EXPECT_EQ(SetAttributes(path, 0), 0);
   EXPECT_FALSE(IsReadOnly(path));
-  EXPECT_EQ(SetAttributes(folder_.File("missing.txt"), 0), kErrorFileNotFound);
-  EXPECT_EQ(SetAttributes(folder_.File("none\\missing.txt"), 0), kErrorPathNotFound);
+  EXPECT_EQ(SetAttributes(folder_.Internal("missing.txt"), 0), kErrorFileNotFound);
+  EXPECT_EQ(SetAttributes(folder_.Internal("none\\missing.txt"), 0), kErrorPathNotFound);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "host/files.h"
 #include "host/platform.h"
 
@@ -14,21 +12,8 @@ struct HostServicesEnvironment : testing::Environment {
   void SetUp() override { InitHostServices(); }
 };
 const auto* const gEnvironment = testing::AddGlobalTestEnvironment(new HostServicesEnvironment);
-int gFolderCount = 0;
 
 }  // namespace
-
-ScratchFolder::ScratchFolder() {
-  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    path_ = TempDirectory() + "sfxhost" + std::to_string(ticks % 1000000007) + "_" +
-            std::to_string(++gFolderCount) + "\\";
-    if (MakeDirectory(path_.substr(0, path_.size() - 1))) return;
-  }
-  ADD_FAILURE() << "cannot make a scratch folder in " << TempDirectory();
-}
-
-ScratchFolder::~ScratchFolder() { RemoveTree(path_.substr(0, path_.size() - 1)); }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {
   const FileHandle handle = CreateEmptyFile(path);

@@ -1,21 +1,11 @@
-// Shared by the host tests: a scratch folder, whole-file helpers, and the platform's own view
+// Shared by the host tests: whole files through the services, and the platform's own view
 // of a file's time and read-only state, so the services are checked against something else.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-// A fresh, empty folder below TempDirectory(), removed with its contents at the end.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  const std::string& Path() const { return path_; }  // ends in "\"
-  std::string File(const std::string& name) const { return path_ + name; }
-
- private:
-  std::string path_;
-};
+#include "tests/support/scratch_folder.h"
 
 void WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string ReadWholeFile(const std::string& path);  // "<missing>" when it cannot be opened
@@ -25,4 +15,3 @@ uint32_t LastWriteDosStamp(const std::string& path);  // local time; 0 when it c
 bool SetLastWriteLocalTime(const std::string& path, int year, int month, int day, int hour,
                            int minute, int second);
 bool IsReadOnly(const std::string& path);
-void RemoveTree(const std::string& path);

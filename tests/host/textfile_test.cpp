@@ -5,6 +5,7 @@
 #include "host/exceptions.h"
 #include "host/textfile.h"
 #include "tests/host/host_test_support.h"
+#include "tests/support/faulty_file_system.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ class TextFiles : public testing::Test {
  protected:
   // The lines of a file holding bytes, read with the loop the delete list uses.
   Lines LinesOf(const std::string& bytes) {
-    const std::string path = folder_.File("lines.txt");
+    const std::string path = folder_.Internal("lines.txt");
     WriteWholeFile(path, bytes);
     TextFile file;
     file.Open(path);
@@ -51,7 +52,7 @@ TEST_F(TextFiles, ReadsLines) {
 }
 
 TEST_F(TextFiles, WrittenLinesEndInCarriageReturnLineFeed) {
-  const std::string path = folder_.File("written.txt");
+  const std::string path = folder_.Internal("written.txt");
   Lines lines = {"first", "", std::string(300, 'w'), "C:\\TEMP\\SETUP.EXE"};
   for (int i = 0; i < 50; ++i) lines.push_back("line " + std::to_string(i));
   std::string expected;
@@ -67,7 +68,7 @@ TEST_F(TextFiles, WrittenLinesEndInCarriageReturnLineFeed) {
 }
 
 TEST_F(TextFiles, NamesAreCutTo259Characters) {
-  const std::string name259 = folder_.Path() + std::string(259 - folder_.Path().size(), 'n');
+  const std::string name259 = folder_.Internal() + std::string(259 - folder_.Internal().size(), 'n');
   TextFile file;
   file.Create(name259 + "IGNORED");
   file.WriteLine("cut");
@@ -81,7 +82,7 @@ TEST_F(TextFiles, NamesAreCutTo259Characters) {
 TEST_F(TextFiles, MissingFileAndMisuseRaiseTheirCodes) {
   TextFile file;
   try {
-    file.Open(folder_.File("missing.lst"));
+    file.Open(folder_.Internal("missing.lst"));
     FAIL() << "opened a missing file";
   } catch (const EInOutError& failure) {
     EXPECT_EQ(failure.Code(), 2);
@@ -89,96 +90,51 @@ TEST_F(TextFiles, MissingFileAndMisuseRaiseTheirCodes) {
   }
   EXPECT_THROW(file.ReadLine(), EInOutError);
   EXPECT_THROW(file.Close(), EInOutError);
-  file.Create(folder_.File("misuse.txt"));
+  file.Create(folder_.Internal("misuse.txt"));
   EXPECT_EQ(RaisedCode([&] { file.ReadLine(); }), 104);
   file.Close();
   EXPECT_EQ(RaisedCode([&] { file.WriteLine("x"); }), 105);
 }
 
-// Passes everything to the real disk but fails the chosen operation with the chosen code.
-class FailingFileSystem : public FileSystem {
- public:
-  enum class Fault { None, Create, Open, Read, Write, ShortWrite, Close };
-  Fault fault = Fault::None;
-  int code = kErrorAccessDenied;
-
-  FileHandle OpenExisting(const std::string& path, int mode) override {
-    return fault == Fault::Open ? Refuse() : R().OpenExisting(path, mode);
-  }
-  FileHandle CreateEmpty(const std::string& path) override { return R().CreateEmpty(path); }
-  FileHandle CreateForText(const std::string& path) override {
-    return fault == Fault::Create ? Refuse() : R().CreateForText(path);
-  }
-  int32_t Read(FileHandle handle, void* buffer, int32_t count) override {
-    return fault == Fault::Read ? Refuse() : R().Read(handle, buffer, count);
-  }
-  int32_t Write(FileHandle handle, const void* buffer, int32_t count) override {
-    if (fault == Fault::Write) return Refuse();
-    return R().Write(handle, buffer, fault == Fault::ShortWrite ? count / 2 : count);
-  }
-  int32_t Seek(FileHandle handle, int32_t offset, int origin) override {
-    return R().Seek(handle, offset, origin);
-  }
-  bool Close(FileHandle handle) override {
-    const bool closed = R().Close(handle);
-    return fault == Fault::Close ? (Refuse(), false) : closed;
-  }
-  bool IsPresent(const std::string& path) override { return R().IsPresent(path); }
-  bool IsDirectory(const std::string& path) override { return R().IsDirectory(path); }
-  bool MakeDirectory(const std::string& path) override { return R().MakeDirectory(path); }
-  bool Remove(const std::string& path) override { return R().Remove(path); }
-  int SetAttributes(const std::string& path, uint32_t attributes) override {
-    return R().SetAttributes(path, attributes);
-  }
-  int SetStamp(FileHandle handle, uint32_t stamp) override { return R().SetStamp(handle, stamp); }
-  int LastError() override { return refused_ ? code : R().LastError(); }
-
- private:
-  static FileSystem& R() { return PlatformFileSystem(); }
-  int Refuse() { return refused_ = true, -1; }
-  bool refused_ = false;
-};
-
+// The real disk, with the chosen call failing with the chosen code until the next choice.
 TEST_F(TextFiles, EveryPlatformFailureRaisesItsCode) {
-  FailingFileSystem failing;
-  SetCurrentFileSystem(&failing);
-  const auto fail = [&](FailingFileSystem::Fault fault, int code) {
-    failing.fault = fault;
-    failing.code = code;
+  FaultyFileSystem failing(PlatformFileSystem());
+  ScopedFileSystem scoped(failing);
+  const auto fail = [&](FsCall kind, int code) {
+    failing.ResetCounts();
+    failing.FailAt(kind, 1, code, true);
   };
-  using Fault = FailingFileSystem::Fault;
-  const std::string path = folder_.File("fail.txt");
+  const std::string path = folder_.Internal("fail.txt");
   TextFile file;
 
-  fail(Fault::Create, kErrorAccessDenied);
+  fail(FsCall::Create, kErrorAccessDenied);
   EXPECT_EQ(RaisedCode([&] { file.Create(path); }), kErrorAccessDenied);
 
-  fail(Fault::Write, kErrorSharingViolation);
+  fail(FsCall::Write, kErrorSharingViolation);
   file.Create(path);
   file.WriteLine("short enough for the buffer");
   EXPECT_EQ(RaisedCode([&] { file.Close(); }), kErrorSharingViolation);
-  failing.fault = Fault::None;
+  failing.Disarm();
   file.Close();  // still open after the failure; the failed bytes are not retried
   EXPECT_EQ(ReadWholeFile(path), "");
 
-  failing.fault = Fault::ShortWrite;
+  fail(FsCall::Write, kShortTransfer);
   file.Create(path);
   EXPECT_EQ(RaisedCode([&] { file.WriteLine(std::string(200, 'x')); }), 101);
-  failing.fault = Fault::None;
+  failing.Disarm();
   file.Close();
 
-  fail(Fault::Open, kErrorTooManyOpenFiles);
+  fail(FsCall::Open, kErrorTooManyOpenFiles);
   EXPECT_EQ(RaisedCode([&] { file.Open(path); }), kErrorTooManyOpenFiles);
 
-  fail(Fault::None, kErrorAccessDenied);
+  failing.Disarm();
   file.Open(path);
-  failing.fault = Fault::Read;
+  fail(FsCall::Read, kErrorAccessDenied);
   EXPECT_EQ(RaisedCode([&] { file.AtEnd(); }), kErrorAccessDenied);
   EXPECT_EQ(RaisedCode([&] { file.ReadLine(); }), kErrorAccessDenied);
 
-  fail(Fault::Close, 6);
+  fail(FsCall::Close, 6);
   EXPECT_EQ(RaisedCode([&] { file.Close(); }), 6);
-  SetCurrentFileSystem(nullptr);
 }
 
 }  // namespace

@@ -189,7 +189,7 @@ TEST(PeResources, HostileImagesRejectedWithoutCrash) {
 
 #ifdef SFX_STUB_PATH
 TEST(PeResources, RealStubRoundTrip) {
-  const Bytes stub = ReadFileBytes(SFX_STUB_PATH);
+  const Bytes stub = ReadBytes(SFX_STUB_PATH);
   if (stub.empty()) GTEST_SKIP() << SFX_STUB_PATH << " has not been built";
   PeImage parsed(stub);
   const ResourceTree original = parsed.Resources();

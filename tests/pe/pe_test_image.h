@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tools/sfxpack/pe_resources.h"
 
 uint32_t Get32(const Bytes& b, size_t at);
@@ -30,7 +31,6 @@ ResourceTree StubLikeTree();
 // An .ico file with images of the given sizes (bytes), each filled with its index + 0x10.
 Bytes MakeIco(const std::vector<uint32_t>& sizes);
 
-Bytes ReadFileBytes(const std::string& path);  // empty when there is no such file
 std::string WriteTemporary(const std::string& name, const Bytes& bytes);  // gives the path
 // A string of the image's version resource.
 std::string VersionOf(const Bytes& image, const std::string& key);

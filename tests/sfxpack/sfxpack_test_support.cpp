@@ -1,64 +1,16 @@
 #include "sfxpack_test_support.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "archive/archive_writer.h"
 #include "lzh/lzh.h"
 
 namespace fs = std::filesystem;
-
-ScratchFolder::ScratchFolder() {
-  static int counter = 0;
-  root_ = (fs::temp_directory_path() /
-           ("sfxpack-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter))).string();
-  fs::remove_all(root_);
-  fs::create_directories(root_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code error;
-  // Read-only files and folders must not keep the scratch folder alive.
-  for (auto it = fs::recursive_directory_iterator(root_, error); !error && it != fs::recursive_directory_iterator();
-       it.increment(error)) {
-    if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-  }
-  fs::remove_all(root_, error);
-}
-
-std::string ScratchFolder::Path(const std::string& relative) const {
-  return relative.empty() ? root_ : root_ + "/" + relative;
-}
-
-void WriteBytes(const std::string& path, const Bytes& bytes) {
-  const fs::path parent = fs::path(path).parent_path();
-  if (!parent.empty()) fs::create_directories(parent);
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-void WriteText(const std::string& path, const std::string& text) { WriteBytes(path, Bytes(text.begin(), text.end())); }
-
-Bytes ReadBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string ReadText(const std::string& path) {
-  const Bytes bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-bool Exists(const std::string& path) {
-  std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
-}
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
   std::vector<std::string> names;

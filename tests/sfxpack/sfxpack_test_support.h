@@ -8,28 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tools/sfxpack/commands.h"
 
 using Bytes = std::vector<uint8_t>;
 
-// A fresh folder below the system's temporary folder, removed with everything in it.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  std::string Path(const std::string& relative = "") const;
-
- private:
-  std::string root_;
-};
-
-void WriteBytes(const std::string& path, const Bytes& bytes);  // creates parent folders
-void WriteText(const std::string& path, const std::string& text);
-Bytes ReadBytes(const std::string& path);
-std::string ReadText(const std::string& path);
-bool Exists(const std::string& path);
 std::vector<std::string> FolderEntries(const std::string& folder);  // sorted, not recursive
 void PutLE(Bytes& b, size_t at, uint32_t value, int width = 4);
 

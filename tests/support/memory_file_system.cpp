@@ -402,18 +402,6 @@ std::string MemoryFileSystem::FileText(const std::string& path) const {
   return file ? std::string(file->bytes.begin(), file->bytes.end()) : std::string();
 }
 
-std::vector<std::string> MemoryFileSystem::FilePaths() const {
-  std::vector<std::string> paths;
-  for (const auto& entry : files_) paths.push_back(entry.second.path);
-  return paths;
-}
-
-std::vector<std::string> MemoryFileSystem::DirectoryPaths() const {
-  std::vector<std::string> paths;
-  for (const auto& entry : directories_) paths.push_back(entry.second);
-  return paths;
-}
-
 std::vector<std::string> MemoryFileSystem::ChangesOutside(const std::string& directory) const {
   std::set<std::string> outside;
   for (const FsEvent& event : events_) {

@@ -25,7 +25,6 @@ constexpr int kErrorFilenameTooLong = 206;
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrHidden = 0x02;
 constexpr uint32_t kAttrSystem = 0x04;
-constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrArchive = 0x20;
 constexpr uint32_t kAttrNormal = 0x80;
 
@@ -75,8 +74,6 @@ class MemoryFileSystem : public FileSystem {
   bool HasDirectory(const std::string& path) const;
   const File* FindFile(const std::string& path) const;
   std::string FileText(const std::string& path) const;  // empty when missing
-  std::vector<std::string> FilePaths() const;            // every file, resolved
-  std::vector<std::string> DirectoryPaths() const;
   int OpenHandleCount() const { return static_cast<int>(handles_.size()); }
   const std::vector<FsEvent>& Events() const { return events_; }
   // Paths changed (created, written, removed, re-attributed, re-stamped, made) that do not lie

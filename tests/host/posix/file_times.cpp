@@ -2,7 +2,6 @@
 #include <sys/time.h>
 
 #include <ctime>
-#include <filesystem>
 
 #include "host/platform.h"
 #include "tests/host/host_test_support.h"
@@ -35,9 +34,4 @@ bool IsReadOnly(const std::string& path) {
   struct stat status;
   return stat(NativePath(path).c_str(), &status) == 0 &&
          (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
-
-void RemoveTree(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove_all(NativePath(path), ignored);
 }

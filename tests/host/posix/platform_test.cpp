@@ -36,7 +36,7 @@ TEST(PosixPlatform, ProgramNameOffsetTextAndSeparator) {
 // Windows itself refuses a stamp through a read-only handle (Wine does not check).
 TEST(PosixPlatform, SetFileStampNeedsWriteAccess) {
   ScratchFolder folder;
-  const std::string path = folder.File("readonly-handle.txt");
+  const std::string path = folder.Internal("readonly-handle.txt");
   WriteWholeFile(path, "x");
   const FileHandle reader = OpenExistingFile(path, kModeReadShared);
   ASSERT_NE(reader, kInvalidHandle);

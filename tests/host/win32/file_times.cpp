@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <filesystem>
 
 #include "tests/host/host_test_support.h"
 
@@ -37,9 +36,4 @@ bool SetLastWriteLocalTime(const std::string& path, int year, int month, int day
 bool IsReadOnly(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-}
-
-void RemoveTree(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
 }

@@ -3,14 +3,14 @@
 # the native stub's peak memory while it unpacks one large member, for two member sizes (the
 # figure must not grow with the archive; LARGE_MIB sets the larger, 256 by default).
 #
-#   tests/e2e/measure_stub.sh <native-build> [<windows-build>...]
+#   bench/measure_stub.sh <native-build> [<windows-build>...]
 set -euo pipefail
 [ $# -ge 1 ] || { echo "usage: $0 <native-build> [<windows-build>...]" >&2; exit 2; }
 native=$(cd "$1" && pwd)
 shift
 large_mib=${LARGE_MIB:-256}
-source "$(dirname "$0")/../../scripts/windows.sh"
-[ -x /usr/bin/time ] || bash "$(dirname "$0")/../../scripts/bootstrap.sh"
+source "$(dirname "$0")/../scripts/windows.sh"
+[ -x /usr/bin/time ] || bash "$(dirname "$0")/../scripts/bootstrap.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
