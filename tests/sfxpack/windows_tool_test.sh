@@ -7,8 +7,8 @@ set -euo pipefail
 native=$(cd "$1" && pwd)/tools/sfxpack/sfxpack
 build=$(cd "$2" && pwd)
 exe=$build/tools/sfxpack/sfxpack.exe
-stub=$build/app/sfxstub64.exe
-[ -f "$stub" ] || stub=$build/app/sfxstub.exe
+source "$(dirname "$0")/../../scripts/windows.sh"
+stub=$(sfx_windows_stub "$build")
 wine_run="$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine-run.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -162,13 +162,28 @@ std::string EnvironmentValue(const char* name) {
   return value == nullptr ? std::string() : Utf8(value, std::wcslen(value));
 }
 
+namespace {
+
+// Text in a code page to wide characters; false when it holds a byte sequence the code page
+// does not define.
+bool StrictlyWide(const std::string& text, UINT codePage, std::wstring& wide) {
+  const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
+                                         static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return false;
+  wide.assign(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                      &wide[0], length);
+  return true;
+}
+
+}  // namespace
+
 bool ConvertFromUtf8(const std::string& utf8, int codePage, std::string& converted) {
   converted.clear();
+  std::wstring wide;
   if (utf8.empty()) return true;
-  const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
-                                             static_cast<int>(utf8.size()), nullptr, 0);
-  if (wideLength <= 0) return false;
-  const std::wstring wide = Wide(utf8);
+  if (!StrictlyWide(utf8, CP_UTF8, wide)) return false;
+  const int wideLength = static_cast<int>(wide.size());
   // No best fit ("ä" for "ā"), and a character without counterpart shows as the default one.
   BOOL usedDefault = FALSE;
   const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
@@ -182,13 +197,9 @@ bool ConvertFromUtf8(const std::string& utf8, int codePage, std::string& convert
 
 bool ConvertToUtf8(const std::string& text, int codePage, std::string& utf8) {
   utf8.clear();
+  std::wstring wide;
   if (text.empty()) return true;
-  const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
-                                         static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return false;
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                      &wide[0], length);
+  if (!StrictlyWide(text, static_cast<UINT>(codePage), wide)) return false;
   utf8 = Utf8(wide);
   return true;
 }
