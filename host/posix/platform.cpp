@@ -7,17 +7,19 @@
 #include <string>
 
 #include "host/convert.h"
+#include "host/offset_digits.h"
 #include "host/paths.h"
 
-// The archive offset of the native stub: a marker followed by nine decimal digits, which the
-// build rewrites in the linked program (scripts/patch_offset.py). Read through volatile so the
-// compiler cannot fold the placeholder digits into the code.
-extern "C" { volatile const char kSfxArchiveOffsetBlock[] = "SFX-ARCHIVE-OFFSET:000047616"; }
+// The archive offset of the native stub (host/offset_digits.h), which the build rewrites in the
+// linked program. Read through volatile so the compiler cannot fold the placeholder digits
+// into the code.
+extern "C" {
+volatile const char kSfxArchiveOffsetBlock[] = SFX_OFFSET_MARKER SFX_OFFSET_PLACEHOLDER;
+}
 
 namespace {
 
-constexpr size_t kOffsetMarkerLength = sizeof "SFX-ARCHIVE-OFFSET:" - 1;
-constexpr size_t kOffsetDigits = 9;
+constexpr size_t kOffsetMarkerLength = sizeof SFX_OFFSET_MARKER - 1;
 
 // The x87 unit computes the long double conversions: 64-bit precision, round to nearest,
 // every exception masked (the conversions check their results in software).
@@ -70,7 +72,7 @@ std::string SystemDirectory() { return std::string(); }
 
 std::string ArchiveOffsetText() {
   std::string digits;
-  for (size_t i = 0; i < kOffsetDigits; ++i) {
+  for (size_t i = 0; i < SFX_OFFSET_DIGIT_COUNT; ++i) {
     digits += kSfxArchiveOffsetBlock[kOffsetMarkerLength + i];
   }
   return digits;

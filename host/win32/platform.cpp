@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "host/convert.h"
+#include "host/offset_digits.h"
 #include "host/paths.h"
 
 namespace {
@@ -65,7 +66,7 @@ std::string SystemDirectory() {
 
 std::string ArchiveOffsetText() {
   char buffer[kStartupBufferLength + 1];
-  const int length = LoadStringA(GetModuleHandleA(nullptr), 1, buffer, kStartupBufferLength);
+  const int length = LoadStringA(GetModuleHandleA(nullptr), SFX_OFFSET_STRING_ID, buffer, kStartupBufferLength);
   return std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0);
 }
 

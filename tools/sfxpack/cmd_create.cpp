@@ -21,6 +21,7 @@
 #include "tools/sfxpack/output_file.h"
 #include "tools/sfxpack/progress.h"
 #include "tools/sfxpack/source_tree.h"
+#include "tools/sfxpack/pe_image.h"
 #include "tools/sfxpack/stub_image.h"
 #include "tools/sfxpack/stub_file.h"
 #include "tools/sfxpack/tool_platform.h"

@@ -4,7 +4,9 @@
 
 #include "tools/sfxpack/errors.h"
 #include "tools/sfxpack/installer.h"
-#include "tools/sfxpack/pe_resources.h"
+#include "tools/sfxpack/pe_icons.h"
+#include "tools/sfxpack/pe_image.h"
+#include "tools/sfxpack/pe_version.h"
 #include "tools/sfxpack/stub_image.h"
 
 namespace {

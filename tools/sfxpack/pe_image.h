@@ -1,5 +1,6 @@
-// Rewriting the resources of a 32-bit Windows program image: the installer author's icon and
-// version strings go into the stub before the archive is appended.
+// A Windows program image (PE32 or PE32+) read for its resources and written back with them
+// changed: the installer author's icon and version strings go into the stub, and the offset
+// digits are found in its string table.
 //
 // The image is treated as hostile: every offset, count and size is checked against the bytes
 // that are there before it is used, and anything that does not add up raises EBadImage.
@@ -24,7 +25,6 @@ constexpr uint16_t kResourceDialog = 5;
 constexpr uint16_t kResourceString = 6;
 constexpr uint16_t kResourceGroupIcon = 14;
 constexpr uint16_t kResourceVersion = 16;
-constexpr uint16_t kResourceManifest = 24;
 
 // A resource type, name or language: a number, or a UTF-16 name.
 struct TResourceKey {
@@ -43,21 +43,33 @@ bool operator==(const TResourceKey& a, const TResourceKey& b);
 struct TResourceData {
   Bytes bytes;
   uint32_t codePage = 0;
+  uint32_t address = 0;  // where the image held the bytes (a relative address); 0 for new data
 };
+// The same bytes and code page, wherever they lay.
 bool operator==(const TResourceData& a, const TResourceData& b);
 
 using LanguageMap = std::map<TResourceKey, TResourceData>;
 using NameMap = std::map<TResourceKey, LanguageMap>;
 using ResourceTree = std::map<TResourceKey, NameMap>;  // type -> name -> language -> data
 
-// A parsed PE32 image with its resources taken out for editing.
+// Whether the bytes start like a PE file ("MZ", then "PE\0\0" where e_lfanew points).
+bool IsPeImage(const uint8_t* image, size_t size);
+
+// A parsed image with its resources taken out for editing. It reads the bytes it was made
+// from until it is destroyed: they must outlive it. Bytes behind the last section (an
+// appended archive) are carried along untouched.
 class PeImage {
  public:
-  // Raises EBadImage for anything but a well-formed PE32 image with a resource section.
-  explicit PeImage(Bytes image);
+  // Raises EBadImage for anything but a well-formed image with a resource section.
+  PeImage(const uint8_t* image, size_t size);
+  explicit PeImage(const Bytes& image) : PeImage(image.data(), image.size()) {}
 
   ResourceTree& Resources() { return resources_; }
   const ResourceTree& Resources() const { return resources_; }
+
+  // File position of `size` bytes at a relative address, when they lie in one section's raw
+  // data; raises EBadImage otherwise.
+  size_t FilePosition(uint32_t address, uint32_t size) const;
 
   // The image with the resources serialised into a new resource section: section sizes,
   // the image size, the resource directory entry and the sections behind the resources
@@ -65,16 +77,25 @@ class PeImage {
   // had one. Raises EBadImage when the layout cannot be changed safely.
   Bytes Build() const;
 
- private:
+  struct TSection {
+    size_t header;  // file position of its section header
+    uint32_t virtualSize, virtualAddress, rawSize, rawPosition, characteristics;
 
-  Bytes image_;
+    uint32_t Span() const { return virtualSize != 0 ? virtualSize : rawSize; }
+    bool HoldsAddress(uint32_t rva) const {
+      return rva >= virtualAddress && rva - virtualAddress < Span();
+    }
+  };
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
   ResourceTree resources_;
+  std::vector<TSection> sections_;
   uint32_t directoryStamp_ = 0;
   size_t header_ = 0;        // file position of "PE\0\0"
-  size_t sectionTable_ = 0;  // file position of the first section header
-  unsigned sectionCount_ = 0;
-  unsigned directoryCount_ = 0;
   size_t directories_ = 0;   // position of the data directories in the optional header
+  unsigned directoryCount_ = 0;
   unsigned resourceSection_ = 0;
 };
 
@@ -87,21 +108,6 @@ Bytes SerialiseResources(const ResourceTree& tree, uint32_t sectionAddress, uint
 uint32_t ImageChecksum(const Bytes& image, size_t checksumPosition);
 uint32_t ImageChecksum(const uint8_t* head, size_t headSize, const uint8_t* tail,
                        size_t tailSize, size_t checksumPosition);
-// File position of a PE32 image's checksum field; raises EBadImage when there is none.
+// File position of an image's checksum field, from its headers alone; raises EBadImage when
+// there is none.
 size_t ChecksumPosition(const Bytes& image);
-
-// Replaces the program's icon with the icons of an .ico file: the first icon group (or a new
-// group 1) gets the file's images, icons no other group uses are dropped. Raises EBadImage
-// when the .ico file is malformed.
-void SetIconGroup(ResourceTree& tree, const Bytes& icoFile);
-
-// Replaces or adds the given strings in every version resource (a new one when there is
-// none). "FileVersion" and "ProductVersion" of the form a.b.c.d also set the numeric versions.
-void SetVersionStrings(ResourceTree& tree,
-                       const std::vector<std::pair<std::string, std::string>>& strings);
-
-// Reads a string of a version resource's first string table; empty when absent.
-std::string VersionString(const Bytes& versionResource, const std::string& key);
-
-std::u16string Utf8ToUtf16(const std::string& text);
-std::string Utf16ToUtf8(const std::u16string& text);
