@@ -1,8 +1,61 @@
-// The configuration member: an INI file whose section "KVTR Configuration" holds Executable,
-// Parameters, UseDirs, OverWrite, Attributes and FileDate.
+// The configuration member: an INI file whose section "KVTR Configuration" holds the keys of
+// kConfigKeys. The stub and the builder read it with the same rules (ParseConfiguration).
 #pragma once
 
 #include <string>
+
+#include "archive/format.h"
+
+// The configuration as the keys give it.
+struct TConfiguration {
+  TConfiguration();  // every key at its default of kConfigKeys
+
+  bool useDirs, overwrite, attributes, fileDate;
+  int codePage;
+  std::string executable, parameters;
+  bool sectionFound = false;  // set by the builder's reading
+};
+
+enum class ConfigKind { Flag, Number, Text };
+
+// One key: its name, its default as text, whether the stub reads it, and the field it fills.
+// A flag is on unless its value is exactly "0"; a number of up to five digits is read, anything
+// else as 0. The builder writes the keys in this order, flags and numbers always, texts only
+// when not empty.
+struct TConfigKey {
+  const char* name;
+  ConfigKind kind;
+  const char* defaultValue;
+  bool stubReads;
+  bool TConfiguration::*flag;
+  int TConfiguration::*number;
+  std::string TConfiguration::*text;
+};
+
+inline constexpr TConfigKey kConfigKeys[] = {
+    // Recreate the members' folders below the target folder (else all go into it).
+    {"UseDirs", ConfigKind::Flag, "1", true, &TConfiguration::useDirs, nullptr, nullptr},
+    // Replace an existing file without asking (else the "File Exists" box asks).
+    {"OverWrite", ConfigKind::Flag, "1", true, &TConfiguration::overwrite, nullptr, nullptr},
+    // Give each unpacked file its stored attributes.
+    {"Attributes", ConfigKind::Flag, "1", true, &TConfiguration::attributes, nullptr, nullptr},
+    // Give each unpacked file its stored date and time.
+    {"FileDate", ConfigKind::Flag, "1", true, &TConfiguration::fileDate, nullptr, nullptr},
+    // The code page of names and values, for the builder's own reading; the stub ignores it.
+    {"CodePage", ConfigKind::Number, "1252", false, nullptr, &TConfiguration::codePage, nullptr},
+    // The program to start, relative to the target folder; empty: start nothing.
+    {"Executable", ConfigKind::Text, "", true, nullptr, nullptr, &TConfiguration::executable},
+    // Its parameters, behind a blank.
+    {"Parameters", ConfigKind::Text, "", true, nullptr, nullptr, &TConfiguration::parameters},
+};
+
+// The configuration as the stub reads it from `content`, read once from `file`: only the keys
+// it follows, each through ConfigTextValue (whose empty value means what the defaults mean).
+TConfiguration ParseConfiguration(const std::string& content, const std::string& file);
+
+// The configuration as the builder reads an archive's text: every key, with the stub's rules
+// (ProfileValue), and whether the section is there.
+TConfiguration ParseConfiguration(const std::string& content);
 
 // The value of `key` in `section` of the INI file `file`, or `defaultValue` when the key, the
 // section or the file is missing. Section and key match without regard to case, and only the

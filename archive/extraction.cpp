@@ -17,31 +17,11 @@ namespace {
 
 constexpr uint16_t kStreamBufferSize = 4096;
 
-struct TPolicies {
-  bool useDirs, overwrite, setAttributes, setDate;
-};
-
-// The key as a C string: each caller's constant would otherwise become a temporary std::string
-// of its own.
-std::string ConfigValue(const char* key, const std::string& content, const std::string& configFile) {
-  return ConfigTextValue(content, kConfigSection, key, configFile);
-}
-
-std::string BuildCommand(const std::string& dirSep, const std::string& content, const std::string& configFile) {
-  std::string command = ConfigValue("Executable", content, configFile);
+std::string BuildCommand(const std::string& dirSep, const TConfiguration& config) {
+  std::string command = config.executable;
   if (!command.empty()) command = dirSep + command;
-  const std::string parameters = ConfigValue("Parameters", content, configFile);
-  if (!parameters.empty() && !command.empty()) command += " " + parameters;
+  if (!config.parameters.empty() && !command.empty()) command += " " + config.parameters;
   return command;
-}
-
-TPolicies ReadPolicies(const std::string& content, const std::string& configFile) {
-  TPolicies p;
-  p.useDirs = ConfigFlag(ConfigValue("UseDirs", content, configFile));
-  p.overwrite = ConfigFlag(ConfigValue("OverWrite", content, configFile));
-  p.setAttributes = ConfigFlag(ConfigValue("Attributes", content, configFile));
-  p.setDate = ConfigFlag(ConfigValue("FileDate", content, configFile));
-  return p;
 }
 
 // The configuration file is read back once, completely, and every key is taken from that one
@@ -67,10 +47,10 @@ bool RunStopped() { return CancelRequested || ExtractionFailed; }
 
 // Members in directory order, the configuration member (the last) excepted. Only what was
 // written is listed, under the path it was written to, so the clean-up deletes exactly that.
-void ExtractMembers(const std::string& targetDirectory, const TPolicies& p, TextFile& deleteList) {
+void ExtractMembers(const std::string& targetDirectory, const TConfiguration& p, TextFile& deleteList) {
   for (int i = 0; i < EntryCount() - 1 && !RunStopped(); ++i) {
     const TMemberResult result =
-        ExtractMember(i, targetDirectory, p.useDirs, p.overwrite, p.setAttributes, p.setDate);
+        ExtractMember(i, targetDirectory, p.useDirs, p.overwrite, p.attributes, p.fileDate);
     if (result.written) deleteList.WriteLine(result.target);
   }
 }
@@ -110,15 +90,15 @@ std::string ExtractArchiveAt(const std::string& archivePath, int32_t offset,
   // After a failed or cancelled configuration member the loop does not run and no command is
   // returned, whatever the partial file would say.
   std::string content;
-  TPolicies policies{true, true, true, true};
+  TConfiguration config;  // every flag on
   if (!RunStopped() && ReadConfiguration(configFile, content)) {
-    command = BuildCommand(dirSep, content, configFile);
-    policies = ReadPolicies(content, configFile);
+    config = ParseConfiguration(content, configFile);
+    command = BuildCommand(dirSep, config);
   }
   RemoveFile(configFile);
   TextFile deleteList;
   deleteList.Create(dirSep + kDeleteListName);
-  ExtractMembers(targetDirectory, policies, deleteList);
+  ExtractMembers(targetDirectory, config, deleteList);
   deleteList.Close();
   CloseArchiveData();
   ClearEntries();

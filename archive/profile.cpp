@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "archive/format.h"
 #include "host/convert.h"
 #include "host/files.h"
 
@@ -49,35 +50,77 @@ std::string Unquoted(const std::string& text) {
   return text;
 }
 
-}  // namespace
-
-std::string ProfileValue(const std::string& content, const std::string& section,
-                         const std::string& key, const std::string& defaultValue) {
-  const std::string wantedSection = Trimmed(Limited(section, kConfigArgumentLimit));
-  const std::string wantedKey = Trimmed(Limited(key, kConfigArgumentLimit));
-  // The system's reader drops trailing blanks of the default as well.
-  const std::string fallback =
-      Limited(TrimmedRight(Limited(defaultValue, kConfigArgumentLimit)), kConfigValueLimit);
+// Calls `visit` with each trimmed line of the first section named `section` until it returns
+// true; false when there is no such section.
+template <class Visit>
+bool VisitFirstSection(const std::string& content, const std::string& section, Visit visit) {
+  const std::string wanted = Trimmed(Limited(section, kConfigArgumentLimit));
   size_t pos = content.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  bool inSection = false, sectionSeen = false;
+  bool inSection = false;
   std::string line;
   while (NextLine(content, pos, line)) {
     const std::string text = Trimmed(line);
     if (!text.empty() && text[0] == '[') {
-      if (sectionSeen) break;  // only the first section of that name is looked at
+      if (inSection) break;  // only the first section of that name is looked at
       const size_t close = text.rfind(']');
-      const std::string name = Trimmed(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
-      inSection = SameAscii(name, wantedSection);
-      sectionSeen = inSection;
+      inSection = SameAscii(Trimmed(text.substr(1, close == std::string::npos ? std::string::npos : close - 1)), wanted);
       continue;
     }
-    if (!inSection) continue;
-    const size_t equals = text.find('=');
-    if (equals == std::string::npos) continue;
-    if (SameAscii(Trimmed(text.substr(0, equals)), wantedKey))
-      return Limited(Unquoted(Trimmed(text.substr(equals + 1))), kConfigValueLimit);
+    if (inSection && visit(text)) break;
   }
-  return fallback;
+  return inSection;
+}
+
+// A number of up to five digits; anything else reads as 0.
+int ConfigNumber(const std::string& value) {
+  const bool digits = !value.empty() && value.size() < 6 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  return digits ? std::stoi(value) : 0;
+}
+
+void SetConfigValue(TConfiguration& config, const TConfigKey& key, const std::string& value) {
+  switch (key.kind) {
+    case ConfigKind::Flag: config.*key.flag = ConfigFlag(value); break;
+    case ConfigKind::Number: config.*key.number = ConfigNumber(value); break;
+    case ConfigKind::Text: config.*key.text = value; break;
+  }
+}
+
+}  // namespace
+
+TConfiguration::TConfiguration() {
+  for (const TConfigKey& key : kConfigKeys) SetConfigValue(*this, key, key.defaultValue);
+}
+
+TConfiguration ParseConfiguration(const std::string& content, const std::string& file) {
+  TConfiguration config;
+  for (const TConfigKey& key : kConfigKeys)
+    if (key.stubReads) SetConfigValue(config, key, ConfigTextValue(content, kConfigSection, key.name, file));
+  return config;
+}
+
+TConfiguration ParseConfiguration(const std::string& content) {
+  TConfiguration config;
+  for (const TConfigKey& key : kConfigKeys)
+    SetConfigValue(config, key, ProfileValue(content, kConfigSection, key.name, key.defaultValue));
+  config.sectionFound = VisitFirstSection(content, kConfigSection, [](const std::string&) { return true; });
+  return config;
+}
+
+std::string ProfileValue(const std::string& content, const std::string& section,
+                         const std::string& key, const std::string& defaultValue) {
+  const std::string wantedKey = Trimmed(Limited(key, kConfigArgumentLimit));
+  // The system's reader drops trailing blanks of the default as well.
+  std::string value =
+      Limited(TrimmedRight(Limited(defaultValue, kConfigArgumentLimit)), kConfigValueLimit);
+  VisitFirstSection(content, section, [&](const std::string& text) {
+    const size_t equals = text.find('=');
+    if (equals == std::string::npos || !SameAscii(Trimmed(text.substr(0, equals)), wantedKey))
+      return false;
+    value = Limited(Unquoted(Trimmed(text.substr(equals + 1))), kConfigValueLimit);
+    return true;
+  });
+  return value;
 }
 
 int ReadConfigText(const std::string& file, std::string& content) {

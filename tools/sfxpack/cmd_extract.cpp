@@ -64,7 +64,7 @@ TConfiguration ReadConfiguration(const TInstaller& installer, bool force, size_t
   const TMember& last = installer.members.back();
   const TMemberCheck check = DecodeMember(installer, last);
   AcceptMember(installer, "the configuration member", check, force, damaged);
-  return ParseConfigurationText(std::string(check.data.begin(), check.data.end()));
+  return ParseConfiguration(std::string(check.data.begin(), check.data.end()));
 }
 
 std::vector<TTarget> PlanTargets(const TInstaller& installer, const TConfiguration& config,

@@ -28,7 +28,7 @@ const char kTestUsage[] =
 // The configuration text says what the installer will do; a last member without the
 // section starts nothing, which is worth a word but is not damage.
 void NoteConfiguration(const TInstaller& installer, const std::vector<uint8_t>& text) {
-  if (!ParseConfigurationText(std::string(text.begin(), text.end())).sectionFound) {
+  if (!ParseConfiguration(std::string(text.begin(), text.end())).sectionFound) {
     ReportError(installer.path + ": the last member holds no [" + kConfigSection +
                 "] section; the installer will start nothing");
   }

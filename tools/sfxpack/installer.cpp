@@ -66,7 +66,7 @@ int RecordedCodePage(const TInstaller& installer) {
   if (installer.members.empty()) return kDefaultCodePage;
   const TMemberCheck check = DecodeMember(installer, installer.members.back());
   if (!check.intact) return kDefaultCodePage;
-  const int codePage = ParseConfigurationText(std::string(check.data.begin(), check.data.end())).codePage;
+  const int codePage = ParseConfiguration(std::string(check.data.begin(), check.data.end())).codePage;
   if (IsSupportedCodePage(codePage)) return codePage;
   ReportError(installer.path + ": the configuration records an unknown code page; names are read in " +
               std::to_string(kDefaultCodePage) + " (choose another with --codepage)");
