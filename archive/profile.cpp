@@ -63,7 +63,8 @@ bool VisitFirstSection(const std::string& content, const std::string& section, V
     if (!text.empty() && text[0] == '[') {
       if (inSection) break;  // only the first section of that name is looked at
       const size_t close = text.rfind(']');
-      inSection = SameAscii(Trimmed(text.substr(1, close == std::string::npos ? std::string::npos : close - 1)), wanted);
+      const size_t length = close == std::string::npos ? std::string::npos : close - 1;
+      inSection = SameAscii(Trimmed(text.substr(1, length)), wanted);
       continue;
     }
     if (inSection && visit(text)) break;
@@ -73,9 +74,13 @@ bool VisitFirstSection(const std::string& content, const std::string& section, V
 
 // A number of up to five digits; anything else reads as 0.
 int ConfigNumber(const std::string& value) {
-  const bool digits = !value.empty() && value.size() < 6 &&
-                      value.find_first_not_of("0123456789") == std::string::npos;
-  return digits ? std::stoi(value) : 0;
+  if (value.empty() || value.size() > 5) return 0;
+  int number = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return 0;
+    number = number * 10 + (c - '0');
+  }
+  return number;
 }
 
 void SetConfigValue(TConfiguration& config, const TConfigKey& key, const std::string& value) {
@@ -95,7 +100,8 @@ TConfiguration::TConfiguration() {
 TConfiguration ParseConfiguration(const std::string& content, const std::string& file) {
   TConfiguration config;
   for (const TConfigKey& key : kConfigKeys)
-    if (key.stubReads) SetConfigValue(config, key, ConfigTextValue(content, kConfigSection, key.name, file));
+    if (key.stubReads)
+      SetConfigValue(config, key, ConfigTextValue(content, kConfigSection, key.name, file));
   return config;
 }
 
@@ -103,7 +109,8 @@ TConfiguration ParseConfiguration(const std::string& content) {
   TConfiguration config;
   for (const TConfigKey& key : kConfigKeys)
     SetConfigValue(config, key, ProfileValue(content, kConfigSection, key.name, key.defaultValue));
-  config.sectionFound = VisitFirstSection(content, kConfigSection, [](const std::string&) { return true; });
+  config.sectionFound =
+      VisitFirstSection(content, kConfigSection, [](const std::string&) { return true; });
   return config;
 }
 

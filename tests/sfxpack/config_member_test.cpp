@@ -3,15 +3,12 @@
 
 #include "tools/sfxpack/config_member.h"
 
-namespace {
-
 TEST(ConfigurationText, WrittenInTableOrderAndReadBackWhole) {
   TConfiguration config;
   config.executable = "SETUP.EXE";
   config.useDirs = config.fileDate = false;
-  EXPECT_EQ(ConfigurationText(config),
-            "[KVTR Configuration]\r\nUseDirs=0\r\nOverWrite=1\r\nAttributes=1\r\nFileDate=0\r\n"
-            "CodePage=1252\r\nExecutable=SETUP.EXE\r\n");
+  EXPECT_EQ(ConfigurationText(config), "[KVTR Configuration]\r\nUseDirs=0\r\nOverWrite=1\r\nAttributes=1\r\n"
+                                       "FileDate=0\r\nCodePage=1252\r\nExecutable=SETUP.EXE\r\n");
   // Values the profile reader would trim or unquote are protected so that they arrive whole.
   for (const std::string& value : {std::string("\"a b\" \"c d\""), std::string("'x'"), std::string(" lead"),
                                    std::string("trail "), std::string(257, 'v')}) {
@@ -22,5 +19,3 @@ TEST(ConfigurationText, WrittenInTableOrderAndReadBackWhole) {
   EXPECT_FALSE(ConfigValueProblem(std::string(258, 'v') + " ").empty());  // 261 once quoted
   EXPECT_FALSE(ConfigValueProblem("a\nb").empty());
 }
-
-}  // namespace
