@@ -18,7 +18,6 @@ constexpr size_t kInitializedDataField = 8;
 constexpr size_t kSectionAlignmentField = 32;
 constexpr size_t kFileAlignmentField = 36;
 constexpr size_t kImageSizeField = 56;
-constexpr size_t kHeadersSizeField = 60;
 constexpr size_t kChecksumField = 64;
 constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kVirtualSizeField = 8;
