@@ -95,10 +95,12 @@ pack_good c.bin "$work/p3" --no-dirs
 pack_good d.bin "$work/p1" --ask-overwrite -1
 
 # --- the mutator --------------------------------------------------------------------------
+# The native stub's offset marker, as host/offset_digits.h gives it.
+export SFX_OFFSET_MARKER=$(sed -n 's/^#define SFX_OFFSET_MARKER "\(.*\)"$/\1/p' "$root/host/offset_digits.h")
 cat > "$work/mutate.py" <<'PY'
 import os, random, struct, sys
 
-MARKER = b"SFX-ARCHIVE-OFFSET:"
+MARKER = os.environ["SFX_OFFSET_MARKER"].encode()
 TOKEN = "zq9esc"
 HOSTILE = ["..\\..\\%s.txt", "..\\%s", "\\..\\..\\..\\%s", "a\\..\\..\\%s", "../../%s",
            "C:\\%s", "\\\\server\\share\\%s", "/tmp/%s", "docs\\..\\..\\%s", "...\\..\\%s",

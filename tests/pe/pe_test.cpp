@@ -62,7 +62,7 @@ TResourceData& At(ResourceTree& tree, uint16_t type, const TResourceKey& name) {
 }
 
 // The stub's resources: the dialog, string 1 of block 1 holding `digits`, an icon group.
-ResourceTree StubLikeTree(const std::u16string& digits = u"000047616") {
+ResourceTree StubLikeTree(const std::u16string& digits = u"" SFX_OFFSET_PLACEHOLDER) {
   ResourceTree tree;
   At(tree, kResourceDialog, TResourceKey::Named(u"QZPROGRESSCLASS")).bytes = Bytes(180, 0x5A);
   Bytes& strings = At(tree, kResourceString, TResourceKey::Id(1)).bytes = {0, 0, uint8_t(digits.size()), 0};

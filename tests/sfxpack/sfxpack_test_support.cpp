@@ -25,7 +25,7 @@ void PutLE(Bytes& b, size_t at, uint32_t value, int width) {
 
 Bytes MakeNativeStub(size_t size) {
   Bytes stub(size, 0x90);
-  const std::string block = "SFX-ARCHIVE-OFFSET:000047616";
+  const std::string block = SFX_OFFSET_MARKER SFX_OFFSET_PLACEHOLDER;
   std::memcpy(stub.data() + size / 3, block.data(), block.size());
   return stub;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/offset_digits.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/sfxpack/commands.h"
 
@@ -21,7 +22,7 @@ Bytes MakeNativeStub(size_t size = 4000);
 
 // A minimal 32-bit PE image whose resource section holds string table block 1 with
 // `digits` as entry 1 (entry 0 empty), the way the Win32 stub carries its offset.
-Bytes MakePeStub(const std::string& digits = "000047616");
+Bytes MakePeStub(const std::string& digits = SFX_OFFSET_PLACEHOLDER);
 constexpr size_t kPeResourceStart = 0x200;
 constexpr size_t kPeDigitsPosition = kPeResourceStart + 0x58 + 4;
 
