@@ -14,17 +14,16 @@
 
 enum class OffsetCarrier { None, PeStringResource, NativeBlock };
 
+constexpr int kOffsetDigitCount = SFX_OFFSET_DIGIT_COUNT;
+constexpr uint32_t kLargestOffset = 999999999;  // the largest that the digits can spell
+static_assert(kOffsetDigitCount == 9, "kLargestOffset has as many digits as the stubs carry");
+
 struct TOffsetDigits {
   OffsetCarrier carrier = OffsetCarrier::None;
   size_t position = 0;    // file position of the first digit
-  int digitCount = 0;     // digits the text holds (SFX_OFFSET_DIGIT_COUNT in every stub we can rewrite)
+  int digitCount = 0;     // digits the text holds (kOffsetDigitCount in every stub we can rewrite)
   uint32_t value = 0;     // the offset they spell
 };
-
-constexpr int kOffsetDigitCount = SFX_OFFSET_DIGIT_COUNT;
-constexpr uint32_t kLargestOffset = 999999999;
-static_assert(kLargestOffset + 1ull == 1000000000ull && kOffsetDigitCount == 9,
-              "kLargestOffset is the largest number of kOffsetDigitCount digits");
 
 // Finds the offset digits: the string resource of a PE image, else the native marker block.
 // False with a reason when neither is there or the text is not a decimal number.
