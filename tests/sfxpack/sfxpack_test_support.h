@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/corpus.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/sfxpack/commands.h"
 
@@ -55,5 +56,4 @@ class PackTest : public testing::Test {
   std::string stub_ = scratch_.Path("stub.bin");
 };
 
-// Pseudo-random bytes that compress a little (text-like runs and noise).
-Bytes SampleData(size_t size, uint32_t seed);
+inline Bytes SampleData(size_t size, uint32_t seed) { return corpus::MakeText(size, seed); }
