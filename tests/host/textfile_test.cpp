@@ -49,8 +49,7 @@ TEST_F(TextFiles, ReadsAndWritesLines) {
       {line127 + "\r\nb\r\n", {line127, "b"}}, {line126 + "\r\nb\r\n", {line126, "b"}}};
   for (const auto& row : kRows) EXPECT_EQ(LinesOf(row.bytes), row.lines) << row.bytes.substr(0, 20);
 
-  Lines lines = {"first", "", std::string(300, 'w')};
-  for (int i = 0; i < 50; ++i) lines.push_back("line " + std::to_string(i));
+  const Lines lines = {"first", "", std::string(300, 'w'), "last"};
   std::string expected;
   TextFile file;
   file.Create(folder_.Internal("written.txt"));
@@ -100,7 +99,6 @@ TEST_F(TextFiles, EveryPlatformFailureRaisesItsCode) {
   TextFile file;
   fail(FsCall::Create, kErrorAccessDenied);
   EXPECT_EQ(RaisedCode([&] { file.Create(path); }), kErrorAccessDenied);
-
   fail(FsCall::Write, kErrorSharingViolation);
   file.Create(path);
   file.WriteLine("short enough for the buffer");
@@ -115,9 +113,6 @@ TEST_F(TextFiles, EveryPlatformFailureRaisesItsCode) {
   failing.Disarm();
   file.Close();
 
-  fail(FsCall::Open, kErrorTooManyOpenFiles);
-  EXPECT_EQ(RaisedCode([&] { file.Open(path); }), kErrorTooManyOpenFiles);
-  failing.Disarm();
   file.Open(path);
   fail(FsCall::Read, kErrorAccessDenied);
   EXPECT_EQ(RaisedCode([&] { file.AtEnd(); }), kErrorAccessDenied);

@@ -87,35 +87,6 @@ TEST_F(CreateTest, AttributesAndDatesFromTheFiles) {
             "CodePage=65001\r\n");
 }
 
-TEST_F(CreateTest, RefusedNamesWriteNothing) {
-  const std::string out = scratch_.Path("out");
-  WriteText(out, "previous installer");
-  WriteText(scratch_.Path("bad/ok.txt"), "fine");
-  WriteText(scratch_.Path("bad/drive:stream"), "colon");
-  WriteText(scratch_.Path("bad/bell\x07"), "control");
-  WriteText(scratch_.Path("bad/nul.txt"), "device");
-  const TRunResult run = Create({"-o", out, scratch_.Path("bad")});
-  EXPECT_EQ(run.exitCode, 1);
-  for (const char* text : {"drive:stream", "nul.txt", "3 name problems"})
-    EXPECT_NE(run.err.find(text), std::string::npos) << run.err;
-  EXPECT_EQ(ReadText(out), "previous installer");
-  EXPECT_EQ(FolderEntries(scratch_.Path()), (std::vector<std::string>{"bad", "out", "single.txt", "stub.bin", "tree"}));
-}
-
-TEST_F(CreateTest, ClashingAndOverlongNamesRefused) {
-  WriteText(scratch_.Path("other/a.txt"), "second a.txt");
-  EXPECT_EQ(Create({"-o", scratch_.Path("o1"), scratch_.Path("tree"), scratch_.Path("other")}).exitCode, 1);
-  WriteText(scratch_.Path("other/sub/a.txt"), "x");
-  EXPECT_EQ(Create({"-o", scratch_.Path("o3"), scratch_.Path("other"), "--no-dirs"}).exitCode, 1);
-  std::string deep = "long";
-  for (int i = 0; i < 3; ++i) deep += "/" + std::string(100, 'd');
-  WriteText(scratch_.Path(deep + "/f"), "deep");
-  const TRunResult run = Create({"-o", scratch_.Path("o4"), scratch_.Path("long")});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("255"), std::string::npos) << run.err;
-  EXPECT_FALSE(Exists(scratch_.Path("o1")) || Exists(scratch_.Path("o3")) || Exists(scratch_.Path("o4")));
-}
-
 TEST_F(CreateTest, OutputInsideThePackedFolderIsLeftOutAndOutputRepeats) {
   const std::string out = scratch_.Path("tree/installer");
   ASSERT_EQ(Create({"-o", out, scratch_.Path("tree")}).exitCode, 0);
