@@ -12,15 +12,12 @@ namespace {
 class CommandLine : public PackTest {
  protected:
   void SetUp() override {
-    WriteBytes(scratch_.Path("tree/data.bin"), SampleData(6000, 7));
-    WriteText(scratch_.Path("tree/sub/readme.txt"), "read me\r\n");
+    MakeInstaller({"--run", "data.bin"});
     WriteText(scratch_.Path("plain.txt"), "not an installer at all");
     WriteText(scratch_.Path("old"), "previous installer");
     for (const char* name : {"ok.txt", "drive:stream", "bell\x07", "nul.txt"}) WriteText(scratch_.Path("bad/") + name, "x");
     for (const char* name : {"data.bin", "sub/data.bin"}) WriteText(scratch_.Path("clash/") + name, "x");
     WriteText(scratch_.Path("long/" + std::string(100, 'd') + "/" + std::string(100, 'd') + "/" + std::string(60, 'd')), "x");
-    const TRunResult run = Create({"-o", scratch_.Path("inst"), scratch_.Path("tree"), "--run", "data.bin"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
   }
   // "@" stands for the scratch folder.
   std::string Expand(std::string text) const {
@@ -56,10 +53,10 @@ TEST_F(CommandLine, Cases) {
       {RunCreateCommand, {"-o", "@/o", "--run", longRun, "@/tree"}, 2, {}, {}},
       // Option forms: glued, with "=", the last occurrence wins, operands anywhere, "--".
       {RunCreateCommand, {"@/tree", "--stub=@/stub.bin", "-o@/glued", "-3", "-o", "@/last", "--run=data.bin"}, 0, {}, {}, "@/last"},
-      {RunListCommand, {"--offset=4000", "--", "@/inst"}, 0, {"3 members"}, {}},
+      {RunListCommand, {"--offset=4000", "--", "@/inst"}, 0, {"4 members"}, {}},
       {RunListCommand, {"@/inst"}, 0,
-       {"        6000 ", " ....A ", " data.bin\n", " sub\\readme.txt\n", " $k$v$t$r.cnf\n", "3 members, CRC-32 checked\n"}, {}},
-      {RunTestCommand, {"@/inst"}, 0, {"OK      data.bin\nOK      sub\\readme.txt\nOK      $k$v$t$r.cnf\n"}, {}},
+       {"        6000 ", " ....A ", " data.bin\n", " sub\\readme.txt\n", " $k$v$t$r.cnf\n", "4 members, CRC-32 checked\n"}, {}},
+      {RunTestCommand, {"@/inst"}, 0, {"OK      data.bin\nOK      ro.txt\nOK      sub\\readme.txt\nOK      $k$v$t$r.cnf\n"}, {}},
       // Files that are no installers, and stubs that cannot serve.
       {RunListCommand, {"@/plain.txt"}, 1, {}, {"sfxpack: @/plain.txt: "}},
       {RunListCommand, {"@/missing"}, 1, {}, {"sfxpack: @/missing: "}},

@@ -15,20 +15,6 @@ namespace {
 
 class ExtractTest : public PackTest {
  protected:
-  void SetUp() override {
-    WriteBytes(scratch_.Path("tree/data.bin"), SampleData(9000, 4));
-    WriteText(scratch_.Path("tree/sub/deeper/a.txt"), "a");
-    WriteText(scratch_.Path("tree/ro.txt"), "read only");
-    chmod(scratch_.Path("tree/ro.txt").c_str(), 0444);
-  }
-
-  std::string Installer(Arguments args = {}) {
-    args.insert(args.begin(), {"-o", scratch_.Path("inst"), scratch_.Path("tree")});
-    const TRunResult run = Create(args);
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    return scratch_.Path("inst");
-  }
-
   // The builder refuses such names: the installer is written by hand.
   std::string HandMade(const std::vector<THandMember>& members) {
     WriteBytes(scratch_.Path("handmade"), HandMadeInstaller(members));
@@ -39,11 +25,11 @@ class ExtractTest : public PackTest {
 // The configuration is not written; attributes and folders follow it, and the time comes in
 // two-second stamps.
 TEST_F(ExtractTest, WritesEveryMemberAsTheConfigurationSays) {
-  const TRunResult run = RunTool(RunExtractCommand, {Installer(), "-C", scratch_.Path("out")});
+  const TRunResult run = RunTool(RunExtractCommand, {MakeInstaller(), "-C", scratch_.Path("out")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(run.out.empty());
   EXPECT_EQ(ReadBytes(scratch_.Path("out/data.bin")), ReadBytes(scratch_.Path("tree/data.bin")));
-  EXPECT_EQ(ReadText(scratch_.Path("out/sub/deeper/a.txt")), "a");
+  EXPECT_EQ(ReadText(scratch_.Path("out/sub/readme.txt")), "read me\r\n");
   EXPECT_EQ(FolderEntries(scratch_.Path("out")), (std::vector<std::string>{"data.bin", "ro.txt", "sub"}));
   struct stat st {}, source {};
   ASSERT_EQ(stat(scratch_.Path("out/ro.txt").c_str(), &st), 0);
@@ -52,14 +38,14 @@ TEST_F(ExtractTest, WritesEveryMemberAsTheConfigurationSays) {
   ASSERT_EQ(stat(scratch_.Path("out/data.bin").c_str(), &st), 0);
   EXPECT_LE(std::llabs(static_cast<long long>(st.st_mtime - source.st_mtime)), 2);
 
-  ASSERT_EQ(RunTool(RunExtractCommand, {Installer({"--no-dirs", "--no-attributes"}), "-C", scratch_.Path("flat")}).exitCode, 0);
-  EXPECT_EQ(FolderEntries(scratch_.Path("flat")), (std::vector<std::string>{"a.txt", "data.bin", "ro.txt"}));
+  ASSERT_EQ(RunTool(RunExtractCommand, {MakeInstaller({"--no-dirs", "--no-attributes"}), "-C", scratch_.Path("flat")}).exitCode, 0);
+  EXPECT_EQ(FolderEntries(scratch_.Path("flat")), (std::vector<std::string>{"data.bin", "readme.txt", "ro.txt"}));
   ASSERT_EQ(stat(scratch_.Path("flat/ro.txt").c_str(), &st), 0);
   EXPECT_NE(st.st_mode & S_IWUSR, 0u);
 }
 
 TEST_F(ExtractTest, ExistingFilesOnlyWithForce) {
-  const std::string installer = Installer();
+  const std::string installer = MakeInstaller();
   WriteText(scratch_.Path("out/data.bin"), "keep me");
   const TRunResult run = RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out")});
   EXPECT_EQ(run.exitCode, 1);
@@ -119,7 +105,7 @@ TEST_F(ExtractTest, TargetPathProblems) {
 // a warning, and still exits with 1.
 TEST_F(ExtractTest, DamagedMembersOnlyWithForce) {
   const std::string handMade = HandMade({{"fine.txt"}, {"$k$v$t$r.cnf", "evil", 5}});
-  const std::string flipped = Installer();
+  const std::string flipped = MakeInstaller();
   const TInstaller sound = OpenInstaller(flipped, std::nullopt);
   Bytes bytes = ReadBytes(flipped);
   for (const TMember& member : sound.members)

@@ -33,17 +33,6 @@ TEST(ProgressNumbers, PercentFillAndOrigin) {
   EXPECT_EQ(-2, CentredOrigin(100, 105));
 }
 
-TEST(ShortenPath, OneStepPerCallDownToNothing) {
-  const std::vector<std::pair<std::string, std::string>> steps = {
-      {"\\", ""}, {"\\...\\Temp\\", "\\...\\"}, {"...\\", ""}, {"Temp\\Sub\\", "...\\Sub\\"}, {"Temp", ""},
-      {"\\.a\\bcd\\e\\", "\\...\\e\\"}, {".", ""}};
-  for (const auto& [before, after] : steps) EXPECT_EQ(after, ShortenPath(before)) << before;
-  std::string dir = "\\\\server\\share\\x\\";  // a UNC path keeps a leading "\"
-  Texts seen;
-  while (!dir.empty() && seen.size() < 10) seen.push_back(dir = ShortenPath(dir));
-  EXPECT_EQ((Texts{"\\...\\server\\share\\x\\", "\\...\\share\\x\\", "\\...\\x\\", "\\...\\", "\\", ""}), seen);
-}
-
 // A fake label: every character is one unit wide, and every measured text is recorded.
 struct FakeLabel {
   Texts measured;
@@ -55,8 +44,9 @@ struct FakeLabel {
   }
 };
 
-// The directory shortens first, then the drive goes; the name, dots and all, stays whole. The
-// first form that fits ends it, and a bare name is never measured.
+// The directory shortens one folder at a time (a UNC path keeps a leading "\"), then the drive
+// goes; the name, dots and all, stays whole. The first form that fits ends it, and a bare name
+// is never measured.
 TEST(FitPathToLabel, ShortensDirectoryThenDropsDrive) {
   const struct { std::string path; Texts forms; } kRows[] = {
       {"C:\\A\\B\\setup.tar.gz",
