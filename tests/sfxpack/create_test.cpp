@@ -23,17 +23,11 @@ class CreateTest : public PackTest {
  protected:
   void SetUp() override {
     WriteText(scratch_.Path("tree/b.txt"), "bee\n");
+    chmod(scratch_.Path("tree/b.txt").c_str(), 0444);
     WriteBytes(scratch_.Path("tree/a.bin"), SampleData(20000, 1));
-    WriteBytes(scratch_.Path("tree/sub/z.txt"), SampleData(3000, 2));
     WriteText(scratch_.Path("tree/sub/deeper/empty.txt"), "");
     WriteText(scratch_.Path("tree/A.txt"), "upper");
     WriteText(scratch_.Path("single.txt"), "single");
-  }
-
-  static std::vector<std::string> Names(const TInstaller& installer) {
-    std::vector<std::string> names;
-    for (const TMember& member : installer.members) names.push_back(member.name);
-    return names;
   }
 };
 
@@ -42,49 +36,45 @@ std::string MemberText(const TInstaller& installer, const TMember& member) {
   return std::string(data.begin(), data.end());
 }
 
-TEST_F(CreateTest, SortedRelativeNamesAndConfigurationLast) {
+// Names relative to each operand in byte order, the configuration last; offsets without gaps
+// and the checksum block ending the file; attributes and the local time of the files.
+TEST_F(CreateTest, MembersAttributesDatesAndConfiguration) {
   const std::string out = scratch_.Path("out.bin");
   const TRunResult run = Create({"-o", out, scratch_.Path("tree"), scratch_.Path("single.txt"),
-                                 "--run", "sub\\z.txt", "--params", "/quiet"});
+                                 "--run", "sub\\deeper\\empty.txt", "--params", "/quiet"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(run.out.empty());
   const TInstaller installer = OpenInstaller(out, std::nullopt);
-  EXPECT_EQ(Names(installer), (std::vector<std::string>{"A.txt", "a.bin", "b.txt", "sub\\deeper\\empty.txt",
-                                                        "sub\\z.txt", "single.txt", kConfigMemberName}));
-  EXPECT_EQ(installer.archiveOffset, ReadBytes(stub_).size());
-  EXPECT_EQ(MemberText(installer, installer.members.back()),
-            "[KVTR Configuration]\r\nUseDirs=1\r\nOverWrite=1\r\nAttributes=1\r\nFileDate=1\r\n"
-            "CodePage=65001\r\nExecutable=sub\\z.txt\r\nParameters=/quiet\r\n");
-  // Offsets follow one another without gaps, and the checksum block behind the data ends the file.
+  std::vector<std::string> names;
   int32_t next = 0;
   for (const TMember& member : installer.members) {
+    names.push_back(member.name);
     EXPECT_EQ(member.offset, next);
     next += member.storedSize;
   }
+  EXPECT_EQ(names, (std::vector<std::string>{"A.txt", "a.bin", "b.txt", "sub\\deeper\\empty.txt", "single.txt",
+                                             kConfigMemberName}));
+  EXPECT_EQ(installer.archiveOffset, ReadBytes(stub_).size());
   EXPECT_TRUE(installer.hasChecksums);
   EXPECT_EQ(installer.ArchiveBytesEnd(), installer.bytes.size());
-}
-
-TEST_F(CreateTest, AttributesAndDatesFromTheFiles) {
-  const std::string file = scratch_.Path("tree/b.txt");
-  chmod(file.c_str(), 0444);
-  struct stat st {};
-  ASSERT_EQ(stat(file.c_str(), &st), 0);
-  ASSERT_EQ(Create({"-o", scratch_.Path("out"), scratch_.Path("tree"), "--no-date", "--no-attributes",
-                    "--no-dirs", "--ask-overwrite"}).exitCode, 0);
-  const TInstaller installer = OpenInstaller(scratch_.Path("out"), std::nullopt);
+  EXPECT_EQ(MemberText(installer, installer.members.back()),
+            "[KVTR Configuration]\r\nUseDirs=1\r\nOverWrite=1\r\nAttributes=1\r\nFileDate=1\r\n"
+            "CodePage=65001\r\nExecutable=sub\\deeper\\empty.txt\r\nParameters=/quiet\r\n");
   const TMember& b = installer.members[2];
-  ASSERT_EQ(b.name, "b.txt");
   EXPECT_EQ(b.attributes, 33);  // read-only and archive
   EXPECT_EQ(installer.members[0].attributes, 32);
-  // Local day count of the modification time.
+  struct stat st {};
+  ASSERT_EQ(stat(scratch_.Path("tree/b.txt").c_str(), &st), 0);
   struct tm local {};
   localtime_r(&st.st_mtime, &local);
   const long double seconds = (b.dateTime - static_cast<long long>(b.dateTime)) * 86400;
   EXPECT_NEAR(static_cast<double>(seconds), local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec, 1.0);
-  EXPECT_EQ(MemberText(installer, installer.members.back()),
-            "[KVTR Configuration]\r\nUseDirs=0\r\nOverWrite=0\r\nAttributes=0\r\nFileDate=0\r\n"
-            "CodePage=65001\r\n");
+
+  ASSERT_EQ(Create({"-o", out, scratch_.Path("tree"), "--no-date", "--no-attributes", "--no-dirs", "--ask-overwrite"})
+                .exitCode, 0);
+  const TInstaller other = OpenInstaller(out, std::nullopt);
+  EXPECT_EQ(MemberText(other, other.members.back()),
+            "[KVTR Configuration]\r\nUseDirs=0\r\nOverWrite=0\r\nAttributes=0\r\nFileDate=0\r\nCodePage=65001\r\n");
 }
 
 TEST_F(CreateTest, OutputInsideThePackedFolderIsLeftOutAndOutputRepeats) {
