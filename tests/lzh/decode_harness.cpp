@@ -27,47 +27,40 @@ void Take(const uint8_t* buffer, unsigned count) {
   Record->output.insert(Record->output.end(), buffer, buffer + count);
 }
 
-void ReadSlot(uint8_t* buffer, uint16_t requested, uint16_t& delivered) {
-  delivered = static_cast<uint16_t>(Deliver(buffer, requested));
-}
-
-void WriteSlot(const uint8_t* buffer, uint16_t count, uint16_t& written) {
-  Take(buffer, count);
-  written = count;
-}
-
-DecodeRecord& Start(const std::vector<uint8_t>& input, const DecodeSetup& setup, DecodeRecord& record) {
+DecodeRecord Run(const std::vector<uint8_t>& input, const DecodeSetup& setup, void (*decode)()) {
+  DecodeRecord record;
   Input = &input;
   Setup = setup;
   Record = &record;
   WriteCalls = 0;
+  decode();
   return record;
 }
 
 }  // namespace
 
 DecodeRecord DecodeWithSlots(const std::vector<uint8_t>& input, const DecodeSetup& setup) {
-  DecodeRecord record;
-  Start(input, setup, record);
-  LzhReadProc = ReadSlot;
-  LzhWriteProc = WriteSlot;
-  SetInputBufferSize(setup.inputBufferSize);
-  SetOutputBufferSize(setup.outputBufferSize);
-  LzhDecode();
-  return record;
+  return Run(input, setup, [] {
+    LzhReadProc = [](uint8_t* buffer, uint16_t requested, uint16_t& delivered) {
+      delivered = static_cast<uint16_t>(Deliver(buffer, requested));
+    };
+    LzhWriteProc = [](const uint8_t* buffer, uint16_t count, uint16_t& written) { Take(buffer, count), written = count; };
+    SetInputBufferSize(Setup.inputBufferSize);
+    SetOutputBufferSize(Setup.outputBufferSize);
+    LzhDecode();
+  });
 }
 
 DecodeRecord DecodePlain(const std::vector<uint8_t>& input, const DecodeSetup& setup) {
-  DecodeRecord record;
-  Start(input, setup, record);
-  PlainOptions options;
-  options.inputBufferSize = setup.inputBufferSize;
-  options.outputBufferSize = setup.outputBufferSize;
-  options.guardMarkerByte = setup.guardMarkerByte;
-  PlainDecode([](void*, unsigned char* buffer, size_t size) { return Deliver(buffer, size); },
-              [](void*, const unsigned char* bytes, unsigned count) { Take(bytes, count); }, nullptr, options,
-              &record.plain);
-  return record;
+  return Run(input, setup, [] {
+    PlainOptions options;
+    options.inputBufferSize = Setup.inputBufferSize;
+    options.outputBufferSize = Setup.outputBufferSize;
+    options.guardMarkerByte = Setup.guardMarkerByte;
+    PlainDecode([](void*, unsigned char* buffer, size_t size) { return Deliver(buffer, size); },
+                [](void*, const unsigned char* bytes, unsigned count) { Take(bytes, count); }, nullptr, options,
+                &Record->plain);
+  });
 }
 
 bool SameCalls(const DecodeRecord& a, const DecodeRecord& b) {
