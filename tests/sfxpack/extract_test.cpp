@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "sfxpack_test_support.h"
+#include "tests/support/hostile_names.h"
 #include "tools/sfxpack/extract.h"
 #include "tools/sfxpack/installer.h"
 
@@ -58,14 +59,13 @@ TEST_F(ExtractTest, ExistingFilesOnlyWithForce) {
   EXPECT_EQ(RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out"), "--force"}).exitCode, 0);
 }
 
+// Every name the installer refuses (the shared table's stub column).
 TEST_F(ExtractTest, HostileNamesAreRefusedBeforeAnyWrite) {
-  for (const char* name : {"..\\escape.txt", "sub\\..\\..\\escape.txt", "\\\\server\\x", "c:\\x", "/etc/x",
-                           "\\/x", "a/../../escape.txt", "ctl\x01"}) {
-    const std::string installer = HandMade({{"fine.txt"}, {name}, {"$k$v$t$r.cnf"}});
-    const TRunResult run = RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out/inner")});
-    EXPECT_EQ(run.exitCode, 1) << name;
-    EXPECT_FALSE(Exists(scratch_.Path("out"))) << name;
-    EXPECT_FALSE(Exists(scratch_.Path("escape.txt")));
+  for (const THostileName& row : HostileNames()) {
+    if (row.stub == '+') continue;
+    const std::string installer = HandMade({{"fine.txt"}, {row.name}, {"$k$v$t$r.cnf"}});
+    EXPECT_EQ(RunTool(RunExtractCommand, {installer, "-C", scratch_.Path("out/inner")}).exitCode, 1) << row.name;
+    EXPECT_FALSE(Exists(scratch_.Path("out")) || Exists(scratch_.Path("escape.txt"))) << row.name;
   }
 }
 
