@@ -10,14 +10,16 @@
 namespace {
 
 enum { N = 4096, F = 60, kSymbols = 314, T = kSymbols * 2 - 1, R = T - 1 };
-enum { kFreqLimit = 0x8000, kBufSize = 4096 };
+enum { kFreqLimit = 0x8000 };
 
 struct PlainState {
   size_t (*source)(void*, unsigned char*, size_t);
-  unsigned char inBuf[kBufSize];
-  unsigned inCount, inNext;
-  unsigned char outBuf[kBufSize];
-  unsigned outCount;
+  unsigned char inBuf[kPlainBufferLimit];
+  unsigned inSize, inCount, inNext;
+  unsigned char outBuf[kPlainBufferLimit];
+  unsigned outSize, outCount;
+  int guard;
+  unsigned rebuilds;
   void (*sink)(void*, const unsigned char*, unsigned);
   void* context;
 
@@ -33,7 +35,7 @@ struct PlainState {
 
 int GetByte(PlainState* s) {
   if (s->inNext == s->inCount) {
-    size_t n = s->source(s->context, s->inBuf, kBufSize);
+    size_t n = s->source(s->context, s->inBuf, s->inSize);
     s->inCount = (unsigned)n;
     s->inNext = 0;
     if (n == 0) return -1;
@@ -42,8 +44,8 @@ int GetByte(PlainState* s) {
 }
 
 void PutByte(PlainState* s, unsigned char c) {
-  if (s->outCount == kBufSize) {
-    s->sink(s->context, s->outBuf, kBufSize);
+  if (s->outCount == s->outSize) {
+    s->sink(s->context, s->outBuf, s->outSize);
     s->outCount = 0;
   }
   s->outBuf[s->outCount++] = c;
@@ -100,6 +102,7 @@ void InitTree(PlainState* s) {
 void RebuildTree(PlainState* s) {
   int i, j, k;
   unsigned f;
+  s->rebuilds++;
   j = 0;
   for (i = 0; i < T; i++) {
     if (s->child[i] >= T) {
@@ -150,8 +153,20 @@ void UpdateTree(PlainState* s, int c) {
   } while ((c = s->parent[c]) != 0);
 }
 
-// Returns the symbol, or -1 when the input ran out inside its code.
+// Only the byte 0x80 is held, unread, and the root's 1-branch is a leaf: true when the input
+// ends after it, which makes that byte the end marker.
+int OnlyMarkerLeft(PlainState* s) {
+  Refill(s);
+  if (s->bitCount != 8 || s->bitBuffer != 0x8000 || s->endOfInput || s->child[s->child[R] + 1] < T) return 0;
+  if (s->inNext < s->inCount) return 0;
+  s->inCount = (unsigned)s->source(s->context, s->inBuf, s->inSize);
+  s->inNext = 0;
+  return s->inCount == 0;
+}
+
+// Returns the symbol, -1 when the input ran out inside its code, -2 at a guarded marker byte.
 int DecodeSymbol(PlainState* s) {
+  if (s->guard && OnlyMarkerLeft(s)) return -2;
   unsigned c = s->child[R];
   while (c < T) {
     c += ReadBit(s);
@@ -187,10 +202,13 @@ void MakeDistanceTables(PlainState* s) {
 
 size_t PlainDecode(size_t (*source)(void* context, unsigned char* buffer, size_t size),
                    void (*sink)(void* context, const unsigned char* bytes, unsigned count),
-                   void* context) {
+                   void* context, const PlainOptions& options, PlainReport* report) {
   static PlainState state;
   PlainState* s = &state;
   memset(s, 0, sizeof *s);
+  s->inSize = options.inputBufferSize;
+  s->outSize = options.outputBufferSize;
+  s->guard = options.guardMarkerByte;
   s->source = source;
   s->sink = sink;
   s->context = context;
@@ -199,9 +217,13 @@ size_t PlainDecode(size_t (*source)(void* context, unsigned char* buffer, size_t
   memset(s->ring, ' ', N - F);
   int r = N - F;
   size_t produced = 0;
+  PlainEnd end = PlainEnd::EndMarker;
   for (;;) {
     int c = DecodeSymbol(s);
-    if (c < 0) break;
+    if (c < 0) {
+      end = c == -1 ? PlainEnd::InputRanOut : PlainEnd::GuardedMarker;
+      break;
+    }
     if (c < 256) {
       PutByte(s, (unsigned char)c);
       s->ring[r++] = (unsigned char)c;
@@ -221,5 +243,10 @@ size_t PlainDecode(size_t (*source)(void* context, unsigned char* buffer, size_t
     if (s->endOfInput && s->bitBuffer == 0x8000) break;
   }
   sink(context, s->outBuf, s->outCount);
+  if (report) {
+    report->produced = produced;
+    report->rebuilds = s->rebuilds;
+    report->end = end;
+  }
   return produced;
 }

@@ -6,39 +6,26 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-namespace {
-
-void Replay(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-}
-
-}  // namespace
+namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
-  size_t count = 0;
+  std::vector<fs::path> files;
   for (int i = 1; i < argc; ++i) {
-    const std::filesystem::path path(argv[i]);
-    if (std::filesystem::is_directory(path)) {
-      for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
-        if (!entry.is_regular_file()) continue;
-        Replay(entry.path());
-        ++count;
-      }
-    } else if (std::filesystem::is_regular_file(path)) {
-      Replay(path);
-      ++count;
-    } else {
-      std::fprintf(stderr, "%s: no such file or folder\n", argv[i]);
-      return 1;
-    }
+    if (fs::is_regular_file(argv[i])) files.emplace_back(argv[i]);
+    if (fs::is_directory(argv[i]))
+      for (const auto& entry : fs::recursive_directory_iterator(argv[i]))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    if (!fs::exists(argv[i])) return std::fprintf(stderr, "%s: no such file or folder\n", argv[i]), 1;
   }
-  std::printf("%zu inputs replayed\n", count);
-  return count > 0 ? 0 : 1;
+  for (const fs::path& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+  }
+  std::printf("%zu inputs replayed\n", files.size());
+  return files.empty() ? 1 : 0;
 }

@@ -19,26 +19,16 @@ void Write(const std::string& name, const std::string& content) {
 // The last line has no line break, one line is empty and one names a file that is gone; an
 // empty list deletes only itself, a missing one raises "file not found".
 TEST(RemoveListedFiles, DeletesEveryListedFileAndTheList) {
-  for (const char* name : {"a.txt", "b.txt", "c.txt"}) Write(name, name);
-  Write("list.lst", kPrefix + "a.txt\r\n\r\n" + kPrefix + "missing.txt\r\n" + kPrefix +
-                        "b.txt\r\n" + kPrefix + "c.txt");
+  for (const char* name : {"a.txt", "b.txt"}) Write(name, name);
+  Write("list.lst", kPrefix + "a.txt\r\n\r\n" + kPrefix + "missing.txt\r\n" + kPrefix + "b.txt");
   RemoveListedFiles(kPrefix + "list.lst");
-  for (const char* name : {"a.txt", "b.txt", "c.txt", "list.lst"})
-    EXPECT_FALSE(FileIsPresent(kPrefix + name)) << name;
-
+  for (const char* name : {"a.txt", "b.txt", "list.lst"}) EXPECT_FALSE(FileIsPresent(kPrefix + name)) << name;
   Write("a.txt", "a");
   Write("list.lst", "");
   RemoveListedFiles(kPrefix + "list.lst");
-  EXPECT_TRUE(FileIsPresent(kPrefix + "a.txt"));
+  EXPECT_TRUE(RemoveFile(kPrefix + "a.txt"));
   EXPECT_FALSE(FileIsPresent(kPrefix + "list.lst"));
-  RemoveFile(kPrefix + "a.txt");
-
-  try {
-    RemoveListedFiles(kPrefix + "list.lst");
-    FAIL() << "no failure raised";
-  } catch (const EInOutError& failure) {
-    EXPECT_EQ(failure.Code(), 2);
-  }
+  EXPECT_THROW(RemoveListedFiles(kPrefix + "list.lst"), EInOutError);
 }
 
 }  // namespace

@@ -6,119 +6,53 @@
 
 namespace {
 
-class FileServices : public testing::Test {
- protected:
-  ScratchFolder folder_;
-};
-
-TEST_F(FileServices, CreateWriteSeekReadAndTruncate) {
-  const std::string path = folder_.Internal("data.bin");
-  const FileHandle handle = CreateEmptyFile(path);
-  ASSERT_NE(handle, kInvalidHandle);
+// Each mode gives only its access; a missing file is never created and tells why it failed.
+TEST(FileServices, OpenModesAndMissingFiles) {
+  ScratchFolder folder;
+  const std::string path = folder.Internal("data.bin");
+  WriteText(folder.Path("data.bin"), "0123456789");
   char buffer[16] = {};
-  EXPECT_EQ(WriteFileBytes(handle, "0123456789", 10), 10);
-  EXPECT_EQ(SeekFile(handle, 0, 1), 10);
-  EXPECT_EQ(SeekFile(handle, 3, 0), 3);
-  EXPECT_EQ(ReadFileBytes(handle, buffer, 4), 4);
-  EXPECT_EQ(std::string(buffer, 4), "3456");
-  EXPECT_EQ(SeekFile(handle, -1, 1), 6);
-  EXPECT_EQ(ReadFileBytes(handle, buffer, 16), 4);
-  EXPECT_EQ(std::string(buffer, 4), "6789");
-  EXPECT_EQ(ReadFileBytes(handle, buffer, 16), 0);
-  EXPECT_EQ(SeekFile(handle, -2, 2), 8);
-  CloseFileHandle(handle);
-  CloseFileHandle(CreateEmptyFile(path));
-  EXPECT_EQ(ReadWholeFile(path), "");
-}
-
-TEST_F(FileServices, MissingFilesAndTheInvalidHandleFailQuietly) {
-  const std::string path = folder_.Internal("missing.txt");
-  EXPECT_EQ(OpenExistingFile(path, kModeReadShared), kInvalidHandle);
-  EXPECT_EQ(CurrentFileSystem().LastError(), kErrorFileNotFound);
-  EXPECT_EQ(OpenExistingFile(path, kModeWriteShared), kInvalidHandle);  // never creates
-  EXPECT_EQ(OpenExistingFile(folder_.Internal("none\\missing.txt"), kModeReadShared), kInvalidHandle);
-  EXPECT_EQ(CurrentFileSystem().LastError(), kErrorPathNotFound);
-  EXPECT_FALSE(FileIsPresent(path));
-  EXPECT_EQ(OpenExistingFile(folder_.Internal(), kModeReadShared), kInvalidHandle);
-  char buffer[4];
-  EXPECT_EQ(ReadFileBytes(kInvalidHandle, buffer, 4), -1);
-  EXPECT_EQ(WriteFileBytes(kInvalidHandle, buffer, 4), -1);
-  EXPECT_EQ(SeekFile(kInvalidHandle, 0, 0), -1);
-  CloseFileHandle(kInvalidHandle);
-  EXPECT_NE(SetFileStamp(kInvalidHandle, 0x1F5C6000), 0);
-}
-
-TEST_F(FileServices, OpenModesGiveTheirAccess) {
-  const std::string path = folder_.Internal("modes.txt");
-  WriteWholeFile(path, "abc");
-  char byte;
   const FileHandle reader = OpenExistingFile(path, kModeReadShared);
-  ASSERT_NE(reader, kInvalidHandle);
   EXPECT_EQ(WriteFileBytes(reader, "x", 1), -1);
+  EXPECT_EQ(SeekFile(reader, -2, 2), 8);
+  EXPECT_EQ(ReadFileBytes(reader, buffer, 16), 2);
   CloseFileHandle(reader);
   const FileHandle writer = OpenExistingFile(path, kModeWriteShared);
   EXPECT_EQ(WriteFileBytes(writer, "X", 1), 1);
-  EXPECT_EQ(ReadFileBytes(writer, &byte, 1), -1);
+  EXPECT_EQ(ReadFileBytes(writer, buffer, 1), -1);
   CloseFileHandle(writer);
-  const FileHandle both = OpenExistingFile(path, 2 | 4 << 4);
-  EXPECT_EQ(ReadFileBytes(both, &byte, 1), 1);
-  EXPECT_EQ(WriteFileBytes(both, "Y", 1), 1);
-  CloseFileHandle(both);
-  EXPECT_EQ(ReadWholeFile(path), "XYc");
+  EXPECT_EQ(ReadText(folder.Path("data.bin")), "X123456789");
   EXPECT_EQ(OpenExistingFile(path, 3), kInvalidHandle);
+
+  EXPECT_EQ(OpenExistingFile(folder.Internal("missing"), kModeWriteShared), kInvalidHandle);
+  EXPECT_EQ(CurrentFileSystem().LastError(), kErrorFileNotFound);
+  EXPECT_EQ(OpenExistingFile(folder.Internal("none\\missing"), kModeReadShared), kInvalidHandle);
+  EXPECT_EQ(CurrentFileSystem().LastError(), kErrorPathNotFound);
+  EXPECT_EQ(SetAttributes(folder.Internal("none\\missing"), 0), kErrorPathNotFound);
+  EXPECT_FALSE(Exists(folder.Path("missing")));
+  EXPECT_EQ(ReadFileBytes(kInvalidHandle, buffer, 4), -1);
+  EXPECT_NE(SetFileStamp(kInvalidHandle, 0x1F5C6000), 0);
 }
 
-TEST_F(FileServices, DirectoriesAndRemoval) {
-  const std::string directory = folder_.Internal("sub");
-  EXPECT_TRUE(MakeDirectory(directory));
-  EXPECT_FALSE(MakeDirectory(directory));
-  EXPECT_FALSE(MakeDirectory(folder_.Internal("no\\such\\parent")));
-  EXPECT_TRUE(IsDirectory(directory));
-  EXPECT_FALSE(FileIsPresent(directory));
-  EXPECT_FALSE(RemoveFile(directory));
-  const std::string file = directory + "\\inner.txt";
-  WriteWholeFile(file, "x");
-  EXPECT_FALSE(IsDirectory(file));
-  EXPECT_FALSE(IsDirectory(folder_.Internal("missing")));
-  EXPECT_TRUE(FileIsPresent(file));
-  EXPECT_TRUE(RemoveFile(file));
-  EXPECT_FALSE(RemoveFile(file));
-  EXPECT_FALSE(FileIsPresent(file));
-  WriteWholeFile(file, "x");  // a file is present only with a time a stamp can hold
-  ASSERT_TRUE(SetLastWriteLocalTime(file, 1979, 6, 15, 12, 0, 0));
-  EXPECT_FALSE(FileIsPresent(file));
-  ASSERT_TRUE(SetLastWriteLocalTime(file, 1980, 1, 2, 0, 0, 0));
-  EXPECT_TRUE(FileIsPresent(file));
-}
-
-// The stamp is local time; one without a valid date or time is refused and changes nothing.
-TEST_F(FileServices, SetFileStamp) {
-  const std::string path = folder_.Internal("stamped.txt");
-  WriteWholeFile(path, "x");
-  const FileHandle handle = OpenExistingFile(path, kModeWriteShared);
-  ASSERT_NE(handle, kInvalidHandle);
+// A stamp without a valid date or time is refused and changes nothing; a file is present only
+// with a time that a stamp can hold, and never as a folder.
+TEST(FileServices, StampsPresenceAndAttributes) {
+  ScratchFolder folder;
+  const std::string path = folder.Internal("stamped.txt");
+  const FileHandle handle = CreateEmptyFile(path);
   EXPECT_EQ(SetFileStamp(handle, 0x1F5C6000), 0);  // 1995-10-28 12:00:00
-  EXPECT_EQ(SetFileStamp(handle, 0x00210000), 0);  // 1980-01-01 00:00:00
-  EXPECT_NE(SetFileStamp(handle, 0), 0);
-  EXPECT_NE(SetFileStamp(handle, 0x1F800000), 0);  // month 12 + 1: 1995-13-00
-  EXPECT_NE(SetFileStamp(handle, 0x1F5C0000 | 24u << 11), 0);  // 24:00
+  for (uint32_t invalid : {0u, 0x1F800000u, 0x1F5C0000u | 24u << 11}) EXPECT_NE(SetFileStamp(handle, invalid), 0);
   CloseFileHandle(handle);
-  EXPECT_EQ(LastWriteDosStamp(path), 0x00210000u);
-  const FileHandle created = CreateEmptyFile(path);
-  EXPECT_EQ(SetFileStamp(created, 0x1F5C6000), 0);
-  CloseFileHandle(created);
   EXPECT_EQ(LastWriteDosStamp(path), 0x1F5C6000u);
-}
-
-TEST_F(FileServices, SetAttributesReadOnlyAndBack) {
-  const std::string path = folder_.Internal("attributes.txt");
-  WriteWholeFile(path, "x");
+  EXPECT_TRUE(FileIsPresent(path));
+  ASSERT_TRUE(SetLastWriteLocalTime(path, 1979, 6, 15, 12, 0, 0));
+  EXPECT_FALSE(FileIsPresent(path));
   EXPECT_EQ(SetAttributes(path, 1), 0);
   EXPECT_TRUE(IsReadOnly(path));
-  EXPECT_EQ(SetAttributes(path, 0), 0);
-  EXPECT_FALSE(IsReadOnly(path));
-  EXPECT_EQ(SetAttributes(folder_.Internal("missing.txt"), 0), kErrorFileNotFound);
-  EXPECT_EQ(SetAttributes(folder_.Internal("none\\missing.txt"), 0), kErrorPathNotFound);
+  EXPECT_TRUE(MakeDirectory(folder.Internal("sub")));
+  EXPECT_FALSE(MakeDirectory(folder.Internal("sub")));
+  EXPECT_FALSE(FileIsPresent(folder.Internal("sub")));
+  EXPECT_FALSE(RemoveFile(folder.Internal("sub")));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "host/files.h"
 #include "host/platform.h"
 
 namespace {
@@ -14,22 +13,3 @@ struct HostServicesEnvironment : testing::Environment {
 const auto* const gEnvironment = testing::AddGlobalTestEnvironment(new HostServicesEnvironment);
 
 }  // namespace
-
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
-  const FileHandle handle = CreateEmptyFile(path);
-  ASSERT_NE(handle, kInvalidHandle) << path;
-  EXPECT_EQ(WriteFileBytes(handle, bytes.data(), static_cast<int32_t>(bytes.size())),
-            static_cast<int32_t>(bytes.size()));
-  CloseFileHandle(handle);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  const FileHandle handle = OpenExistingFile(path, kModeReadShared);
-  if (handle == kInvalidHandle) return "<missing>";
-  std::string bytes;
-  char buffer[1000];
-  for (int32_t count; (count = ReadFileBytes(handle, buffer, sizeof buffer)) > 0;)
-    bytes.append(buffer, count);
-  CloseFileHandle(handle);
-  return bytes;
-}

@@ -26,10 +26,9 @@ class TextFiles : public testing::Test {
  protected:
   // The lines of a file holding bytes, read with the loop the delete list uses.
   Lines LinesOf(const std::string& bytes) {
-    const std::string path = folder_.Internal("lines.txt");
-    WriteWholeFile(path, bytes);
+    WriteText(folder_.Path("lines.txt"), bytes);
     TextFile file;
-    file.Open(path);
+    file.Open(folder_.Internal("lines.txt"));
     Lines lines;
     while (!file.AtEnd()) lines.push_back(file.ReadLine());
     file.Close();
@@ -39,61 +38,42 @@ class TextFiles : public testing::Test {
 };
 
 // Lines end in CR LF; a lone CR ends one too, a lone LF does not; Ctrl+Z ends the text; a
-// line may cross the 128-byte transfer buffer, also between its CR and LF.
-TEST_F(TextFiles, ReadsLines) {
+// line may cross the 128-byte transfer buffer, also between its CR and LF. Written lines end
+// in CR LF and read back.
+TEST_F(TextFiles, ReadsAndWritesLines) {
   const std::string longLine(1000, 'L'), line127(127, 'a'), line126(126, 'a');
   const struct { std::string bytes; Lines lines; } kRows[] = {
-      {"A\r\nB", {"A", "B"}}, {"A\r\nB\r\n", {"A", "B"}}, {"A\nB", {"A\nB"}}, {"", {}},
-      {"\r\n\r\n", {"", ""}}, {"A\rB\r\r\nC", {"A", "B", "", "C"}}, {"A\r\n\nB", {"A", "\nB"}},
-      {"A\r\nB\x1A" "C\r\nD\r\n", {"A", "B"}}, {"\x1A" "A", {}}, {"A\r\x1A\n", {"A"}},
-      {longLine + "\r\nx", {longLine, "x"}}, {line127 + "\r\nb\r\n", {line127, "b"}},
-      {line126 + "\r\nb\r\n", {line126, "b"}}};
+      {"A\r\nB", {"A", "B"}}, {"A\nB", {"A\nB"}}, {"", {}}, {"\r\n\r\n", {"", ""}},
+      {"A\rB\r\r\nC", {"A", "B", "", "C"}}, {"A\r\n\nB", {"A", "\nB"}}, {"A\r\nB\x1A" "C\r\nD\r\n", {"A", "B"}},
+      {"\x1A" "A", {}}, {"A\r\x1A\n", {"A"}}, {longLine + "\r\nx", {longLine, "x"}},
+      {line127 + "\r\nb\r\n", {line127, "b"}}, {line126 + "\r\nb\r\n", {line126, "b"}}};
   for (const auto& row : kRows) EXPECT_EQ(LinesOf(row.bytes), row.lines) << row.bytes.substr(0, 20);
-}
 
-TEST_F(TextFiles, WrittenLinesEndInCarriageReturnLineFeed) {
-  const std::string path = folder_.Internal("written.txt");
-  Lines lines = {"first", "", std::string(300, 'w'), "C:\\TEMP\\SETUP.EXE"};
-  for (int i = 0; i < 50; ++i) lines.push_back("line " + std::to_string(i));
+  const Lines lines = {"first", "", std::string(300, 'w'), "last"};
   std::string expected;
   TextFile file;
-  file.Create(path);
-  for (const std::string& line : lines) {
-    file.WriteLine(line);
-    expected += line + "\r\n";
-  }
+  file.Create(folder_.Internal("written.txt"));
+  for (const std::string& line : lines) file.WriteLine(line), expected += line + "\r\n";
   file.Close();
-  EXPECT_EQ(ReadWholeFile(path), expected);
+  EXPECT_EQ(ReadText(folder_.Path("written.txt")), expected);
   EXPECT_EQ(LinesOf(expected), lines);
 }
 
-TEST_F(TextFiles, NamesAreCutTo259Characters) {
+// Names are cut to 259 characters; a missing file and misuse raise their codes.
+TEST_F(TextFiles, NamesMissingFilesAndMisuse) {
   const std::string name259 = folder_.Internal() + std::string(259 - folder_.Internal().size(), 'n');
   TextFile file;
   file.Create(name259 + "IGNORED");
+  EXPECT_EQ(RaisedCode([&] { file.ReadLine(); }), 104);
   file.WriteLine("cut");
   file.Close();
-  EXPECT_EQ(ReadWholeFile(name259), "cut\r\n");
+  EXPECT_EQ(RaisedCode([&] { file.WriteLine("x"); }), 105);
   file.Open(name259 + "ALSO IGNORED");
   EXPECT_EQ(file.ReadLine(), "cut");
   file.Close();
-}
-
-TEST_F(TextFiles, MissingFileAndMisuseRaiseTheirCodes) {
-  TextFile file;
-  try {
-    file.Open(folder_.Internal("missing.lst"));
-    FAIL() << "opened a missing file";
-  } catch (const EInOutError& failure) {
-    EXPECT_EQ(failure.Code(), 2);
-    EXPECT_EQ(failure.Message(), "Datei nicht gefunden");
-  }
-  EXPECT_THROW(file.ReadLine(), EInOutError);
-  EXPECT_THROW(file.Close(), EInOutError);
-  file.Create(folder_.Internal("misuse.txt"));
-  EXPECT_EQ(RaisedCode([&] { file.ReadLine(); }), 104);
-  file.Close();
-  EXPECT_EQ(RaisedCode([&] { file.WriteLine("x"); }), 105);
+  EXPECT_EQ(RaisedCode([&] { file.Open(folder_.Internal("missing.lst")); }), 2);
+  EXPECT_NE(RaisedCode([&] { file.ReadLine(); }), 0);
+  EXPECT_NE(RaisedCode([&] { file.Close(); }), 0);
 }
 
 // The real disk, with the chosen call failing with the chosen code until the next choice.
@@ -106,17 +86,15 @@ TEST_F(TextFiles, EveryPlatformFailureRaisesItsCode) {
   };
   const std::string path = folder_.Internal("fail.txt");
   TextFile file;
-
   fail(FsCall::Create, kErrorAccessDenied);
   EXPECT_EQ(RaisedCode([&] { file.Create(path); }), kErrorAccessDenied);
-
   fail(FsCall::Write, kErrorSharingViolation);
   file.Create(path);
   file.WriteLine("short enough for the buffer");
   EXPECT_EQ(RaisedCode([&] { file.Close(); }), kErrorSharingViolation);
   failing.Disarm();
   file.Close();  // still open after the failure; the failed bytes are not retried
-  EXPECT_EQ(ReadWholeFile(path), "");
+  EXPECT_EQ(ReadText(folder_.Path("fail.txt")), "");
 
   fail(FsCall::Write, kShortTransfer);
   file.Create(path);
@@ -124,15 +102,9 @@ TEST_F(TextFiles, EveryPlatformFailureRaisesItsCode) {
   failing.Disarm();
   file.Close();
 
-  fail(FsCall::Open, kErrorTooManyOpenFiles);
-  EXPECT_EQ(RaisedCode([&] { file.Open(path); }), kErrorTooManyOpenFiles);
-
-  failing.Disarm();
   file.Open(path);
   fail(FsCall::Read, kErrorAccessDenied);
   EXPECT_EQ(RaisedCode([&] { file.AtEnd(); }), kErrorAccessDenied);
-  EXPECT_EQ(RaisedCode([&] { file.ReadLine(); }), kErrorAccessDenied);
-
   fail(FsCall::Close, 6);
   EXPECT_EQ(RaisedCode([&] { file.Close(); }), 6);
 }

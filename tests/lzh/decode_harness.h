@@ -1,24 +1,32 @@
-// Drives LzhDecode through its process-global slots and records how the procedures were
-// called, so that tests can compare the fast decoder with the reference one call by call.
+// Runs the production decoder through its process-global slots, or the plain decoder of the
+// benchmark, over bytes in memory, and records how each called its read and write
+// procedures, so the two can be compared call by call (unit tests and the decode fuzz target).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "bench/plain_decoder.h"
+
 struct DecodeRecord {
   std::vector<uint8_t> output;
   std::vector<uint16_t> writeSizes;
   unsigned readCalls = 0;
   size_t consumed = 0;
+  PlainReport plain;  // the plain decoder's only
 };
 
 struct DecodeSetup {
   uint16_t inputBufferSize = 1024;
   uint16_t outputBufferSize = 1024;
-  uint16_t bytesPerRead = 0;         // 0: as many as asked for
-  int throwOnWriteCall = -1;         // the write call (0-based) that raises, if any
+  uint16_t bytesPerRead = 0;  // 0: as many as asked for
+  int throwOnWriteCall = -1;  // the write call (0-based) that raises, if any
   int throwOnReadCall = -1;
+  bool guardMarkerByte = true;  // the plain decoder's option
 };
 
 DecodeRecord DecodeWithSlots(const std::vector<uint8_t>& input, const DecodeSetup& setup = {});
+DecodeRecord DecodePlain(const std::vector<uint8_t>& input, const DecodeSetup& setup = {});
+// Output and every procedure call alike.
+bool SameCalls(const DecodeRecord& a, const DecodeRecord& b);

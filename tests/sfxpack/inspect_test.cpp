@@ -1,4 +1,4 @@
-// list, test and restub on sound, damaged and re-signed installers.
+// test and restub on damaged and re-signed installers (the command line: cli_test.cpp).
 #include <gtest/gtest.h>
 
 #include "sfxpack_test_support.h"
@@ -9,10 +9,7 @@ namespace {
 class InspectTest : public PackTest {
  protected:
   void SetUp() override {
-    WriteBytes(scratch_.Path("tree/data.bin"), SampleData(6000, 7));
-    WriteText(scratch_.Path("tree/sub/readme.txt"), "read me\r\n");
-    const TRunResult run = Create({"-o", installer_, scratch_.Path("tree"), "--run", "data.bin"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    installer_ = MakeInstaller({"--run", "data.bin"});
     bytes_ = ReadBytes(installer_);
   }
 
@@ -21,36 +18,9 @@ class InspectTest : public PackTest {
     return RunTool(RunTestCommand, {scratch_.Path("damaged")});
   }
 
-  std::string installer_ = scratch_.Path("installer");
+  std::string installer_;
   Bytes bytes_;
 };
-
-TEST_F(InspectTest, ListAndTestOnASoundInstaller) {
-  const TRunResult run = RunTool(RunListCommand, {installer_});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(run.err.empty());
-  for (const char* text : {"        6000 ", " ....A ", " data.bin\n", " sub\\readme.txt\n", " $k$v$t$r.cnf\n", "3 members, CRC-32 checked\n"})
-    EXPECT_NE(run.out.find(text), std::string::npos) << text << " in\n" << run.out;
-  // The same with the offset given instead of found.
-  const TRunResult given =
-      RunTool(RunListCommand, {installer_, "--offset", std::to_string(ReadBytes(stub_).size())});
-  EXPECT_EQ(given.out, run.out);
-  const TRunResult test = RunTool(RunTestCommand, {installer_});
-  EXPECT_EQ(test.exitCode, 0) << test.err;
-  EXPECT_EQ(test.out, "OK      data.bin\nOK      sub\\readme.txt\nOK      $k$v$t$r.cnf\n");
-}
-
-TEST_F(InspectTest, DamagedFilesGiveOneLineAndExitOne) {
-  WriteText(scratch_.Path("plain.txt"), "not an installer at all");
-  for (const std::string& file : {scratch_.Path("plain.txt"), scratch_.Path("missing"), stub_}) {
-    const TRunResult run = RunTool(RunListCommand, {file});
-    EXPECT_EQ(run.exitCode, 1) << file;
-    EXPECT_TRUE(run.out.empty());
-    EXPECT_EQ(run.err.rfind("sfxpack: " + file + ": ", 0), 0u) << run.err;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-  }
-  EXPECT_EQ(RunTool(RunListCommand, {installer_, "--offset", "5"}).exitCode, 1);
-}
 
 // Cut anywhere behind the stub: the directory no longer reads, a member's data is short, or
 // the checksum block is. Cut right behind the data, it is an installer without checksums.
@@ -120,21 +90,9 @@ TEST_F(InspectTest, BytesBehindTheArchiveAreHarmless) {
   EXPECT_TRUE(std::equal(bytes_.begin() + oldStubSize, bytes_.end(), restubbed.begin() + stubSize));
   const TInstaller installer = OpenInstaller(out, std::nullopt);
   EXPECT_EQ(installer.archiveOffset, stubSize);
-  EXPECT_EQ(installer.members.size(), 3u);
+  EXPECT_EQ(installer.members.size(), 4u);
   EXPECT_TRUE(installer.hasChecksums);
   EXPECT_EQ(RunTool(RunTestCommand, {out}).exitCode, 0);
-}
-
-TEST_F(InspectTest, RestubRefusals) {
-  WriteText(scratch_.Path("plain"), "no archive here");
-  EXPECT_EQ(RunTool(RunRestubCommand, {scratch_.Path("plain"), "--stub", stub_, "-o", scratch_.Path("o")}).exitCode, 1);
-  EXPECT_EQ(RunTool(RunRestubCommand, {installer_, "--stub", scratch_.Path("none"), "-o", scratch_.Path("o")}).exitCode, 1);
-  EXPECT_FALSE(Exists(scratch_.Path("o")));
-  // A stub without digits is used as it is, with a warning; the offset must then be given.
-  const TRunResult run = RunTool(RunRestubCommand, {installer_, "--stub", scratch_.Path("plain"), "-o", scratch_.Path("o")});
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_NE(run.err.find("warning"), std::string::npos);
-  EXPECT_EQ(RunTool(RunTestCommand, {scratch_.Path("o"), "--offset", "15"}).exitCode, 0);
 }
 
 }  // namespace

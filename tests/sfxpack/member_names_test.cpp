@@ -27,12 +27,6 @@ TEST(MemberNames, RefusedBeforeTheInstallerWouldBe) {
     EXPECT_TRUE(IsSafeMemberName(name) || !MemberNameProblem(name).empty()) << name;
 }
 
-TEST(MemberNames, TargetNameFollowsUseDirs) {
-  EXPECT_EQ(TargetNameOf("\\sub\\a.txt", true), "sub\\a.txt");
-  EXPECT_EQ(TargetNameOf("sub\\a.txt", true), "sub\\a.txt");
-  EXPECT_EQ(TargetNameOf("sub\\a.txt", false), "a.txt");
-}
-
 TEST(MemberNames, ClashesOnWindowsFileSystems) {
   EXPECT_TRUE(FindNameClashes({"a.txt", "sub\\a.txt", "B"}, true).empty());
   EXPECT_EQ(FindNameClashes({"Readme.TXT", "README.txt"}, true).size(), 1u);

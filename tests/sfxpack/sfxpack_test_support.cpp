@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 #include "archive/archive_writer.h"
 #include "lzh/lzh.h"
@@ -76,20 +75,4 @@ TRunResult RunTool(int (*command)(const Arguments&), const Arguments& args) {
   result.out = testing::internal::GetCapturedStdout();
   result.err = testing::internal::GetCapturedStderr();
   return result;
-}
-
-Bytes SampleData(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  const std::string words[] = {"install ", "setup ", "archive ", "\r\n", "member ", "0123 "};
-  Bytes data;
-  while (data.size() < size) {
-    if (random() % 4 == 0) {
-      data.push_back(static_cast<uint8_t>(random()));
-    } else {
-      const std::string& word = words[random() % 6];
-      data.insert(data.end(), word.begin(), word.end());
-    }
-  }
-  data.resize(size);
-  return data;
 }

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "host/offset_digits.h"
+#include "bench/corpus.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/sfxpack/commands.h"
 
@@ -42,6 +44,8 @@ struct TRunResult {
 };
 TRunResult RunTool(int (*command)(const Arguments&), const Arguments& args);
 
+inline Bytes SampleData(size_t size, uint32_t seed) { return corpus::MakeText(size, seed); }
+
 // A scratch folder holding the native stand-in stub, which Create hands to `create`.
 class PackTest : public testing::Test {
  protected:
@@ -51,10 +55,20 @@ class PackTest : public testing::Test {
     full.insert(full.end(), args.begin(), args.end());
     return RunTool(RunCreateCommand, full);
   }
+  // The tree data.bin, ro.txt (read-only), sub/readme.txt packed into "inst" with `options`.
+  std::string MakeInstaller(const Arguments& options = {}) {
+    WriteBytes(scratch_.Path("tree/data.bin"), SampleData(6000, 7));
+    WriteText(scratch_.Path("tree/sub/readme.txt"), "read me\r\n");
+    if (!Exists(scratch_.Path("tree/ro.txt"))) WriteText(scratch_.Path("tree/ro.txt"), "read only");
+    chmod(scratch_.Path("tree/ro.txt").c_str(), 0444);
+    Arguments args = {"-o", scratch_.Path("inst"), scratch_.Path("tree")};
+    args.insert(args.end(), options.begin(), options.end());
+    const TRunResult run = Create(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return scratch_.Path("inst");
+  }
 
   ScratchFolder scratch_;
   std::string stub_ = scratch_.Path("stub.bin");
 };
 
-// Pseudo-random bytes that compress a little (text-like runs and noise).
-Bytes SampleData(size_t size, uint32_t seed);

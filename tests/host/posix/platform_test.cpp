@@ -38,7 +38,7 @@ TEST(PosixPlatform, ProgramNameOffsetTextAndSeparator) {
 TEST(PosixPlatform, SetFileStampNeedsWriteAccess) {
   ScratchFolder folder;
   const std::string path = folder.Internal("readonly-handle.txt");
-  WriteWholeFile(path, "x");
+  WriteText(folder.Path("readonly-handle.txt"), "x");
   const FileHandle reader = OpenExistingFile(path, kModeReadShared);
   ASSERT_NE(reader, kInvalidHandle);
   EXPECT_NE(SetFileStamp(reader, 0x1F5C6000), 0);
