@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-enum class OverwriteAnswer { Yes, No, Cancel };
+#include "archive/extraction_observer.h"  // OverwriteAnswer
 
 // Message box styles used by the archive handling (the Win32 values).
 constexpr unsigned kMessageExclamation = 0x30;  // MB_ICONEXCLAMATION | MB_OK
@@ -29,6 +29,7 @@ UserInterface& PlatformUserInterface();  // from ui/win32 or ui/posix
 UserInterface& CurrentUserInterface();
 void SetCurrentUserInterface(UserInterface* ui);  // nullptr restores the platform's
 
-// Shared run state of one extraction run (single-threaded; see the run sequence).
-extern bool CancelRequested;     // set by "Abbruch" and the Cancel answer of the prompt
+// The progress window's state (single-threaded; see the run sequence). The run sequence hands
+// CancelRequested to the extraction run as its cancel flag.
+extern bool CancelRequested;     // set by "Abbruch" (and by the run on a Cancel answer)
 extern bool FullRepaintPending;  // the first progress update repaints the whole window

@@ -131,23 +131,6 @@ TEST_F(Conversions, DateTimeToDosStamp) {
   for (const auto& row : kRows) EXPECT_EQ(DateTimeToDosStamp(row.dateTime), row.stamp) << row.dateTime;
 }
 
-TEST_F(Conversions, TruncateRealCutsTowardZeroWithinThirtyTwoBits) {
-  EXPECT_EQ(TruncateReal(2.9L), 2);
-  EXPECT_EQ(TruncateReal(-2.9L), -2);
-  EXPECT_EQ(TruncateReal(-0.5L), 0);
-  EXPECT_EQ(TruncateReal(2147483647.9L), 2147483647);
-  EXPECT_EQ(TruncateReal(-2147483648.9L), -2147483647 - 1);
-  for (long double value : {2147483648.0L, -2147483649.0L, 1e30L, Limits::infinity(),
-                            Limits::quiet_NaN()}) {
-    try {
-      TruncateReal(value);
-      ADD_FAILURE() << "accepted " << static_cast<double>(value);
-    } catch (const EInvalidOp& failure) {
-      EXPECT_EQ(failure.Message(), "Fehler bei Gleitkomma-Operation");
-    }
-  }
-}
-
 TEST_F(Conversions, UpperAsciiAndCopyToBuffer) {
   EXPECT_EQ(UpperAscii("az\xE4Z09_\xFC"), "AZ\xE4Z09_\xFC");
   char buffer[300];
