@@ -65,7 +65,7 @@ std::string Extract(UserInterface& ui, const std::string& targetDirectory) {
 
 void RunSequence() {
   InitHostServices();
-  UserInterface& ui = CurrentUserInterface();
+  UserInterface& ui = PlatformUserInterface();
   ui.OpenProgress();
   const std::string targetDirectory = TempDirectory();
   const std::string command = Extract(ui, targetDirectory);

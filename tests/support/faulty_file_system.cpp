@@ -48,12 +48,6 @@ void FaultyFileSystem::FailAt(FsCall kind, int n, int error, bool persistent) {
   persistent_ = persistent;
 }
 
-int FaultyFileSystem::TotalCalls() const {
-  int total = 0;
-  for (int count : calls_) total += count;
-  return total;
-}
-
 void FaultyFileSystem::ResetCounts() {
   calls_.fill(0);
   counted_.fill(0);

@@ -42,7 +42,6 @@ class FaultyFileSystem : public FileSystem {
   // Changes to paths that Windows would not place below `folder` are refused (and logged).
   void ConfineTo(const std::string& folder) { confinedTo_ = folder; }
   int Calls(FsCall kind) const { return calls_[static_cast<int>(kind)]; }
-  int TotalCalls() const;
   int FaultsInjected() const { return faults_; }
   // The path the first injected failure concerned; empty before one.
   const std::string& FaultPath() const { return faultPath_; }
