@@ -69,18 +69,10 @@ TEST(Crc32Test, KnownValuesAndContinuation) {
               Crc32(data.data(), data.size())) << split;
 }
 
-TEST(ExtendedTest, DocumentedBytesAndRoundTripOfEveryClass) {
+TEST(DirectoryWriterTest, BytesMatchTheDocumentedExample) {
   const ArchiveBytes expected = {0x01, 0x06, 0x02, 'A', 'B', 0x03, 0xE7, 0x04, 0x03, 0x17, 0x05, 0x02, 0x00, 0x02, 0x20,
                                  0x05, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F, 0x00};  // 1255, 1303, 0, 32, 1.0
   EXPECT_EQ(WriteArchiveDirectory({Entry("AB", 1255, 1303, 0, 32, 1.0L)}), expected);
-  using Limits = std::numeric_limits<long double>;
-  for (long double v : {0.0L, -0.0L, 45000.5L, -1e-300L, 1e4000L, Limits::max(), Limits::min(), Limits::denorm_min(),
-                        Limits::min() / 3, -Limits::infinity()}) {
-    uint8_t bytes[kExtendedSize];
-    EncodeExtended(v, bytes);
-    EXPECT_EQ(DecodeExtended(bytes), v) << static_cast<double>(v);
-    EXPECT_EQ(std::signbit(DecodeExtended(bytes)), std::signbit(v));
-  }
 }
 
 TEST_F(DirectoryTest, EmptyDirectoryAndEntryLineFieldOrder) {
