@@ -138,7 +138,12 @@ TFailure DecodeMember(TExtractionRun& run, int index, const TEntryFields& f, Fil
   const int32_t position = run.directory.dataStart + f.offset;
   if (SeekFile(run.archiveDataFile, position, kSeekFromStart) != position)
     return FileFailure("Error reading archive file", run.directory.archivePath, LastErrorText());
-  lzh::DecodeStream({ReadMemberBytes, WriteMemberBytes, &m}, kStreamBufferSize, kStreamBufferSize);
+  try {
+    lzh::DecodeStream({ReadMemberBytes, WriteMemberBytes, &m}, kStreamBufferSize, kStreamBufferSize);
+  } catch (...) {
+    run.failure = m.failure;  // a failure met before is still told, ahead of the top-level report
+    throw;
+  }
   if (run.cancelRequested || m.failure.Happened()) return m.failure;
   if (m.bytesDecoded < f.unpackedSize || m.bytesDecoded > static_cast<int64_t>(f.unpackedSize) + kMaxDecodeSurplus)
     return {kInvalidArchiveText, kArchiveReadErrorCaption};
