@@ -58,8 +58,13 @@ void FaultyFileSystem::ResetCounts() {
 
 std::vector<std::string> FaultyFileSystem::ChangesOutside(const std::string& folder) const {
   std::set<std::string> outside;
+  std::string self, path;
+  WindowsResolve(folder, self);
+  // A name Windows refuses changes nothing there; the folder itself (a directory made again
+  // under a name Windows reads as its own) is not outside.
   for (const FsChange& change : changes_)
-    if (!WindowsBelow(change.path, folder)) outside.insert(change.path);
+    if (WindowsResolve(change.path, path) && path != self && !WindowsBelow(change.path, folder))
+      outside.insert(change.path);
   return {outside.begin(), outside.end()};
 }
 
