@@ -58,16 +58,14 @@ int32_t StoredSizeTotal(const TEntryList& entries) {
   return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
 }
 
-// Every failure, memory exhaustion included, is a damaged archive here.
+// Every failure, memory exhaustion included, is a damaged archive here, and so is a directory
+// without the configuration member, which the run needs.
 bool ReadDirectory(TExtractionRun& run, const std::string& archivePath, int32_t offset) {
   try {
     LoadArchiveDirectory(archivePath, offset, run.directory);
+    if (run.directory.entries.EntryCount() > 0) return true;
   } catch (...) {
-    run.failure = {kInvalidArchiveText, kArchiveReadErrorCaption};
-    return false;
   }
-  // The run needs at least the configuration member.
-  if (run.directory.entries.EntryCount() > 0) return true;
   run.failure = {kInvalidArchiveText, kArchiveReadErrorCaption};
   return false;
 }
