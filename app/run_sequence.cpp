@@ -28,12 +28,47 @@ void StartProgram(const std::string& command, const std::string& targetDirectory
   LaunchCommand(commandLine, /*hidden=*/false, /*wait=*/true);
 }
 
+// The extraction run's progress and questions go to the progress window and its boxes.
+class WindowObserver : public ExtractionObserver {
+ public:
+  explicit WindowObserver(UserInterface& ui) : ui_(ui) {}
+  void Progress(const std::string& target, int32_t done, int32_t total) override {
+    ui_.UpdateProgress(target, done, total);
+  }
+  OverwriteAnswer AskOverwrite(const std::string& path) override { return ui_.AskOverwrite(path); }
+
+ private:
+  UserInterface& ui_;
+};
+
+// The run stops at its first failure, so the user is told once, in an owner-less box; a
+// failure that leaves the run as an exception afterwards is told all the same before the
+// top-level report.
+void TellFailure(UserInterface& ui, const TExtractionRun& run) {
+  if (run.failure.Happened()) ui.ShowMessage(run.failure.text, run.failure.caption, kMessageExclamation);
+}
+
+std::string Extract(UserInterface& ui, const std::string& targetDirectory) {
+  WindowObserver observer(ui);
+  TExtractionRun run(observer, CancelRequested);
+  FullRepaintPending = true;
+  std::string command;
+  try {
+    command = ExtractArchive(run, targetDirectory);
+  } catch (...) {
+    TellFailure(ui, run);
+    throw;
+  }
+  TellFailure(ui, run);
+  return command;
+}
+
 void RunSequence() {
   InitHostServices();
-  UserInterface& ui = CurrentUserInterface();
+  UserInterface& ui = PlatformUserInterface();
   ui.OpenProgress();
   const std::string targetDirectory = TempDirectory();
-  const std::string command = ExtractArchive(targetDirectory);
+  const std::string command = Extract(ui, targetDirectory);
   ui.CloseProgress();
   // An empty command (damaged archive, cancel, no `Executable`) leaves every unpacked file and
   // the list in place.

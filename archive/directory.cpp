@@ -9,13 +9,6 @@
 #include "archive/entry_list.h"
 #include "archive/format.h"
 #include "host/convert.h"
-#include "host/platform.h"
-#include "ui/user_interface.h"
-
-std::string ArchivePath;
-int32_t DataStart = 0;
-bool ChecksumsPresent = false;
-std::vector<uint32_t> MemberChecksums;
 
 EArchiveFormat::EArchiveFormat(std::string detail)
     : Exception(kInvalidArchiveText), detail_(std::move(detail)) {}
@@ -121,13 +114,13 @@ std::string EntryLine(const TDirectoryEntry& entry) {
 // Every member's data must lie inside the file, so that extraction never reads past its end
 // or into a stream that the directory does not describe as the member's. Returns the end of
 // the data area: DataStart + the largest (offset + stored size).
-int64_t CheckDataRanges(int32_t fileSize) {
-  int64_t dataEnd = DataStart;
-  for (int i = 0; i < EntryCount(); ++i) {
-    const std::string line = GetEntry(i);
+int64_t CheckDataRanges(const TArchiveDirectory& d, int32_t fileSize) {
+  int64_t dataEnd = d.dataStart;
+  for (int i = 0; i < d.entries.EntryCount(); ++i) {
+    const std::string line = d.entries.GetEntry(i);
     const int64_t stored = ParseInteger(EntryField(line, kEntrySeparator, kFieldStoredSize));
     const int64_t offset = ParseInteger(EntryField(line, kEntrySeparator, kFieldOffset));
-    const int64_t end = static_cast<int64_t>(DataStart) + offset + stored;
+    const int64_t end = static_cast<int64_t>(d.dataStart) + offset + stored;
     if (end > fileSize)
       RaiseFormat("data of \"", EntryField(line, kEntrySeparator, kFieldName),
                   "\" lies past the end of the file");
@@ -142,11 +135,11 @@ void ReadAt(FileHandle file, int64_t position, void* buffer, int32_t count, cons
   ReadExactly(file, buffer, count, what);
 }
 
-uint32_t DirectoryCrc(FileHandle file, int32_t offset) {
+uint32_t DirectoryCrc(FileHandle file, int32_t offset, int32_t dataStart) {
   uint8_t buffer[4096];
   uint32_t crc = 0;
-  for (int64_t at = offset; at < DataStart;) {
-    const int32_t n = static_cast<int32_t>(std::min<int64_t>(sizeof buffer, DataStart - at));
+  for (int64_t at = offset; at < dataStart;) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(sizeof buffer, dataStart - at));
     ReadAt(file, at, buffer, n, "the directory");
     crc = Crc32Update(crc, buffer, static_cast<size_t>(n));
     at += n;
@@ -165,8 +158,8 @@ uint32_t DirectoryCrc(FileHandle file, int32_t offset) {
 // directory fails their check instead of leaving the archive unchecked.
 constexpr int32_t kChecksumSearchSpan = 65536;
 
-int64_t ChecksumBlockInTail(FileHandle file, int32_t fileSize) {
-  const int64_t from = std::max<int64_t>(DataStart, int64_t{fileSize} - kChecksumSearchSpan);
+int64_t ChecksumBlockInTail(FileHandle file, int32_t dataStart, int32_t fileSize) {
+  const int64_t from = std::max<int64_t>(dataStart, int64_t{fileSize} - kChecksumSearchSpan);
   if (fileSize - from < kChecksumMagicSize) return -1;
   std::vector<uint8_t> tail(static_cast<size_t>(fileSize - from));
   ReadAt(file, from, tail.data(), static_cast<int32_t>(tail.size()), "the end of the archive");
@@ -175,43 +168,43 @@ int64_t ChecksumBlockInTail(FileHandle file, int32_t fileSize) {
   return -1;
 }
 
-void ReadChecksumBlock(FileHandle file, int32_t offset, int64_t dataEnd, int32_t fileSize) {
+void ReadChecksumBlock(FileHandle file, int32_t offset, int64_t dataEnd, int32_t fileSize, TArchiveDirectory& d) {
   uint8_t magic[kChecksumMagicSize];
   const int32_t available = static_cast<int32_t>(std::min<int64_t>(kChecksumMagicSize, fileSize - dataEnd));
   if (available > 0) ReadAt(file, dataEnd, magic, available, "the checksum block");
   if (!LooksLikeChecksumBlock(magic, static_cast<size_t>(std::max(available, 0)))) {
-    dataEnd = ChecksumBlockInTail(file, fileSize);
+    dataEnd = ChecksumBlockInTail(file, d.dataStart, fileSize);
     if (dataEnd < 0) return;
   }
-  const uint32_t count = static_cast<uint32_t>(EntryCount());
+  const uint32_t count = static_cast<uint32_t>(d.entries.EntryCount());
   const int64_t size = ChecksumBlockSize(count);
   if (dataEnd + size > fileSize) RaiseFormat("checksum block cut short");
   std::vector<uint8_t> block(static_cast<size_t>(size));
   ReadAt(file, dataEnd, block.data(), static_cast<int32_t>(size), "the checksum block");
   TArchiveChecksums checksums;
   if (!ParseChecksumBlock(block.data(), count, checksums)) RaiseFormat("checksum block damaged");
-  if (DirectoryCrc(file, offset) != checksums.directory) RaiseFormat("directory checksum mismatch");
-  ChecksumsPresent = true;
-  MemberChecksums = std::move(checksums.members);
+  if (DirectoryCrc(file, offset, d.dataStart) != checksums.directory) RaiseFormat("directory checksum mismatch");
+  d.checksumsPresent = true;
+  d.memberChecksums = std::move(checksums.members);
 }
 
-void ReadDirectoryBody(FileHandle file, int32_t offset) {
-  ChecksumsPresent = false;
-  MemberChecksums.clear();
+void ReadDirectoryBody(FileHandle file, int32_t offset, TArchiveDirectory& d) {
+  d.checksumsPresent = false;
+  d.memberChecksums.clear();
   if (offset < 0 || SeekFile(file, offset, kSeekFromStart) != offset)
     RaiseFormat("archive offset ", IntegerText(offset), " outside the file");
   ExpectTag(file, kTagListStart);
   while (!AtListEnd(file)) {
     const TDirectoryEntry entry = ReadEntry(file);
     CheckEntry(entry);
-    AddEntry(EntryLine(entry));
+    d.entries.AddEntry(EntryLine(entry));
   }
   ExpectTag(file, kTagListEnd);
-  DataStart = SeekFile(file, 0, kSeekFromCurrent);
-  if (DataStart < 0) RaiseFormat("position unknown");
+  d.dataStart = SeekFile(file, 0, kSeekFromCurrent);
+  if (d.dataStart < 0) RaiseFormat("position unknown");
   const int32_t fileSize = SeekFile(file, 0, kSeekFromEnd);
   if (fileSize < 0) RaiseFormat("file size unknown");
-  ReadChecksumBlock(file, offset, CheckDataRanges(fileSize), fileSize);
+  ReadChecksumBlock(file, offset, CheckDataRanges(d, fileSize), fileSize, d);
 }
 
 }  // namespace
@@ -301,30 +294,15 @@ bool IsSafeMemberName(const std::string& name) {
   return true;
 }
 
-void LoadArchiveDirectory(const std::string& path, int32_t offset) {
-  ArchivePath = path;
+void LoadArchiveDirectory(const std::string& path, int32_t offset, TArchiveDirectory& directory) {
+  directory.archivePath = path;
   const FileHandle file = OpenExistingFile(path, kModeReadShared);
   if (file == kInvalidHandle) RaiseFormat("cannot open ", path, "");
   try {
-    ReadDirectoryBody(file, offset);
+    ReadDirectoryBody(file, offset, directory);
   } catch (...) {
     CloseFileHandle(file);
     throw;
   }
   CloseFileHandle(file);
-}
-
-bool ReadArchiveDirectoryAt(const std::string& path, int32_t offset) {
-  try {
-    LoadArchiveDirectory(path, offset);
-    return true;
-  } catch (...) {  // every failure, memory exhaustion included, is a damaged archive here
-    CurrentUserInterface().ShowMessage(kInvalidArchiveText, kArchiveReadErrorCaption, kMessageExclamation);
-    return false;
-  }
-}
-
-bool ReadArchiveDirectory() {
-  const int32_t offset = ParseInteger(ArchiveOffsetText());
-  return ReadArchiveDirectoryAt(ModuleFileName(), offset);
 }

@@ -1,4 +1,4 @@
-// The directory reader: finds the archive behind the program's image and fills the entry list
+// The directory reader: reads the archive behind an installer's image into an entry list
 // (archive/entry_list.h) with one entry line per member. The container is laid out in
 // archive/format.h.
 #pragma once
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/entry_list.h"
 #include "host/exceptions.h"
 #include "host/files.h"
 
@@ -21,16 +22,17 @@ class EArchiveFormat : public Exception {
   std::string detail_;
 };
 
-// Set by the directory reader: the file holding the archive and the absolute position of its
-// data area.
-extern std::string ArchivePath;
-extern int32_t DataStart;
-
-// Set by the directory reader from the archive's checksum block (archive/format.h): whether the
-// archive carries a sound one, and then each member's CRC-32 in entry order. Without one,
-// nothing is checked.
-extern bool ChecksumsPresent;
-extern std::vector<uint32_t> MemberChecksums;
+// What the directory reader gives: the file holding the archive, the absolute position of its
+// data area, the entry lines, and from the archive's checksum block (archive/format.h) whether
+// it carries a sound one and then each member's CRC-32 in entry order. Without one, nothing is
+// checked.
+struct TArchiveDirectory {
+  std::string archivePath;
+  int32_t dataStart = 0;
+  TEntryList entries;
+  bool checksumsPresent = false;
+  std::vector<uint32_t> memberChecksums;
+};
 
 // Value readers on an open file; each consumes what it reads and raises EArchiveFormat for a
 // tag not accepted in its place or a read that delivers fewer bytes than asked.
@@ -53,17 +55,8 @@ bool IsSafeMemberName(const std::string& name);
 // blanks at the end, which Windows drops.
 bool IsDeviceName(const std::string& component);
 
-// Reads the directory at `offset` of `path` into the entry list and checks it: every name is
+// Reads the directory at `offset` of `path` into `directory` and checks it: every name is
 // safe, sizes and offsets are not negative, every member's data lies inside the file, and,
-// when the archive carries checksums, the directory's bytes match theirs. Sets ArchivePath,
-// DataStart, ChecksumsPresent and MemberChecksums. Raises EArchiveFormat; entries read before
-// a failure stay.
-void LoadArchiveDirectory(const std::string& path, int32_t offset);
-
-// LoadArchiveDirectory reporting a failure with "This is not a valid archive" /
-// "Archive read error"; true on success.
-bool ReadArchiveDirectoryAt(const std::string& path, int32_t offset);
-
-// The program's own archive: the offset from its embedded digits (a conversion failure of
-// those propagates), the path from the module.
-bool ReadArchiveDirectory();
+// when the archive carries checksums, the directory's bytes match theirs. Raises
+// EArchiveFormat; entries read before a failure stay.
+void LoadArchiveDirectory(const std::string& path, int32_t offset, TArchiveDirectory& directory);

@@ -1,50 +1,31 @@
 #include "archive/entry_list.h"
 
 #include <cstring>
-#include <memory>
 #include <utility>
 
 namespace {
-
 constexpr int kGrowth = 8;
-
-struct TEntryList {
-  std::unique_ptr<TStringItem[]> items;
-  int count = 0;
-  int capacity = 0;
-};
-
-TEntryList EntryList;
-
-void GrowEntries() {
-  auto grown = std::make_unique<TStringItem[]>(EntryList.capacity + kGrowth);
-  for (int i = 0; i < EntryList.count; ++i) grown[i] = std::move(EntryList.items[i]);
-  EntryList.items = std::move(grown);
-  EntryList.capacity += kGrowth;
 }
-
-}  // namespace
 
 // Called at the start of a run, when the list is already empty; releasing what might remain
 // costs nothing and keeps a second run from inheriting stale lines.
-void ResetEntries() { ClearEntries(); }
+void TEntryList::ResetEntries() { ClearEntries(); }
 
-void AddEntry(const std::string& line) {
-  if (EntryList.count == EntryList.capacity) GrowEntries();
-  EntryList.items[EntryList.count].text = line;
-  ++EntryList.count;
+void TEntryList::AddEntry(const std::string& line) {
+  if (count_ == capacity_) {
+    auto grown = std::make_unique<TStringItem[]>(capacity_ + kGrowth);
+    for (int i = 0; i < count_; ++i) grown[i] = std::move(items_[i]);
+    items_ = std::move(grown);
+    capacity_ += kGrowth;
+  }
+  items_[count_].text = line;
+  ++count_;
 }
 
-int EntryCount() { return EntryList.count; }
-
-int EntryCapacity() { return EntryList.capacity; }
-
-std::string GetEntry(int index) { return EntryList.items[index].text; }
-
-void ClearEntries() {
-  EntryList.items.reset();
-  EntryList.count = 0;
-  EntryList.capacity = 0;
+void TEntryList::ClearEntries() {
+  items_.reset();
+  count_ = 0;
+  capacity_ = 0;
 }
 
 std::string EntryField(const std::string& line, const char* separator, int n) {

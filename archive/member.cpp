@@ -4,24 +4,12 @@
 #include <vector>
 
 #include "archive/crc32.h"
-#include "archive/directory.h"
 #include "archive/entry_list.h"
 #include "archive/format.h"
 #include "host/convert.h"
 #include "host/exceptions.h"
 #include "host/paths.h"
-#include "lzh/lzh.h"
-
-FileHandle ArchiveDataFile = kInvalidHandle;
-FileHandle TargetFile = kInvalidHandle;
-std::string CurrentTarget;
-int32_t MemberStoredSize = 0;
-int32_t MemberBytesRead = 0;
-int32_t MemberUnpackedSize = 0;
-int64_t MemberBytesDecoded = 0;
-int32_t RunBytesRead = 0;
-int32_t RunTotal = 0;
-bool ExtractionFailed = false;
+#include "lzh/lzh_stream.h"
 
 namespace {
 
@@ -29,9 +17,7 @@ constexpr char kInvalidDirectoryText[] = "This is not a valid directory name";
 constexpr char kErrorCaption[] = "Error";
 constexpr char kDamagedInstallerText[] = "The installer is damaged.";
 constexpr int kSeekFromStart = 0;
-
-int64_t MemberBytesWritten = 0;
-uint32_t MemberCrc = 0;  // of the bytes written so far
+constexpr uint16_t kStreamBufferSize = 4096;
 
 constexpr int kErrorReadPastEnd = 100;
 constexpr int kErrorHandleDiskFull = 39;    // ERROR_HANDLE_DISK_FULL
@@ -51,20 +37,29 @@ std::string TransferFailureText(int32_t result, int shortCode) {
   return result < 0 ? LastErrorText() : EInOutError::MessageFor(shortCode);
 }
 
-// Tells the user which file failed and why, once per run; later failures follow from it.
-// `what` is always a constant, taken as a C string so that no call builds a std::string of it.
-void ReportFailure(const char* what, const std::string& path, const std::string& reason = LastErrorText()) {
-  if (!ExtractionFailed)
-    CurrentUserInterface().ShowMessage(std::string(what) + " " + path + ".\r\n" + reason, kErrorCaption,
-                                       kMessageExclamation);
-  ExtractionFailed = true;
-}
+// One member being written: owned by ExtractMember for the length of one member, handed to
+// the decoder's procedures as their context.
+struct TMemberStream {
+  TMemberStream(TExtractionRun& run, FileHandle targetFile, const std::string& target, int32_t storedSize,
+                int32_t unpackedSize)
+      : run(run), targetFile(targetFile), currentTarget(target), storedSize(storedSize), unpackedSize(unpackedSize) {}
 
-void ReportDamagedMember() {
-  if (!ExtractionFailed)
-    CurrentUserInterface().ShowMessage(kInvalidArchiveText, kArchiveReadErrorCaption, kMessageExclamation);
-  ExtractionFailed = true;
-}
+  TExtractionRun& run;
+  FileHandle targetFile;
+  const std::string& currentTarget;
+  int32_t storedSize;    // the read procedure delivers no more than this
+  int32_t unpackedSize;  // the write procedure writes no more than this
+  int32_t bytesRead = 0;
+  int64_t bytesDecoded = 0;  // everything the decoder handed over, surplus included
+  int64_t bytesWritten = 0;
+  uint32_t crc = 0;  // of the bytes written so far
+  TFailure failure;
+
+  // The first failure ends the member: nothing more is read or written.
+  void Fail(TFailure what) {
+    if (!failure.Happened()) failure = std::move(what);
+  }
+};
 
 int32_t SaturatingAdd(int32_t total, int32_t amount) {
   const int64_t sum = static_cast<int64_t>(total) + amount;
@@ -94,81 +89,114 @@ void ApplyDate(const std::string& target, uint32_t stamp) {
   CloseFileHandle(file);
 }
 
-// Decodes the member into TargetFile; the member's data lies inside the archive file (the
-// directory reader checked that), so a failed seek or short read means the file changed.
-// With checksums, a member whose written bytes do not match is damaged: the run stops as for
-// a failed read, so nothing is started with it.
-void DecodeMember(int index, const TEntryFields& f) {
-  MemberBytesRead = 0;
-  MemberStoredSize = f.storedSize;
-  MemberUnpackedSize = f.unpackedSize;
-  MemberBytesDecoded = 0;
-  MemberBytesWritten = 0;
-  MemberCrc = 0;
-  const int32_t position = DataStart + f.offset;
-  if (SeekFile(ArchiveDataFile, position, kSeekFromStart) != position) {
-    ReportFailure("Error reading archive file", ArchivePath);
-    return;
+void ReadMemberBytes(void* context, uint8_t* buffer, uint16_t requested, uint16_t& delivered) {
+  TMemberStream& m = *static_cast<TMemberStream*>(context);
+  const int32_t n = std::min<int32_t>(requested, m.storedSize - m.bytesRead);
+  int32_t got = 0;
+  if (!m.run.cancelRequested && !m.failure.Happened() && n > 0) {
+    got = ReadFileBytes(m.run.archiveDataFile, buffer, n);
+    if (got != n) {
+      m.Fail(FileFailure("Error reading archive file", m.run.directory.archivePath,
+                         TransferFailureText(got, kErrorReadPastEnd)));
+      got = std::max<int32_t>(got, 0);
+    }
   }
-  LzhDecode();
-  const bool complete = !CancelRequested && !ExtractionFailed;
-  if (complete && (MemberBytesDecoded < f.unpackedSize ||
-                   MemberBytesDecoded > static_cast<int64_t>(f.unpackedSize) + kMaxDecodeSurplus))
-    ReportDamagedMember();
-  if (!CancelRequested && !ExtractionFailed && ChecksumsPresent &&
-      MemberCrc != MemberChecksums[static_cast<size_t>(index)])
-    ReportFailure("Checksum error in file", CurrentTarget, kDamagedInstallerText);
+  delivered = static_cast<uint16_t>(got);
+  m.bytesRead += got;
+  m.run.runBytesRead = SaturatingAdd(m.run.runBytesRead, got);
+}
+
+// Writes no byte past the member's recorded size, so a surplus symbol at the stream's end
+// never reaches the file; the surplus is still counted for the length check.
+void WriteMemberBytes(void* context, const uint8_t* buffer, uint16_t count, uint16_t& written) {
+  TMemberStream& m = *static_cast<TMemberStream*>(context);
+  const int64_t room = std::max<int64_t>(m.unpackedSize - m.bytesWritten, 0);
+  const int32_t n = static_cast<int32_t>(std::min<int64_t>(count, room));
+  int32_t done = 0;
+  if (!m.failure.Happened() && n > 0) {
+    done = WriteFileBytes(m.targetFile, buffer, n);
+    if (done != n) {
+      m.Fail(FileFailure("Error writing file", m.currentTarget, TransferFailureText(done, kErrorDiskFull)));
+      done = std::max<int32_t>(done, 0);
+    }
+  }
+  written = static_cast<uint16_t>(done);
+  if (m.run.directory.checksumsPresent) m.crc = Crc32Update(m.crc, buffer, static_cast<size_t>(done));
+  m.bytesWritten += done;
+  m.bytesDecoded += count;
+  m.run.observer.Progress(m.currentTarget, m.run.runBytesRead, m.run.runTotal);
+}
+
+// Decodes the member into its target file; the member's data lies inside the archive file
+// (the directory reader checked that), so a failed seek or short read means the file changed.
+// A member that decodes to the wrong length is damaged, and so, with checksums, is one whose
+// written bytes do not match: the run stops as for a failed read, so nothing is started
+// with it.
+TFailure DecodeMember(TExtractionRun& run, int index, const TEntryFields& f, FileHandle targetFile,
+                      const std::string& target) {
+  TMemberStream m(run, targetFile, target, f.storedSize, f.unpackedSize);
+  const int32_t position = run.directory.dataStart + f.offset;
+  if (SeekFile(run.archiveDataFile, position, kSeekFromStart) != position)
+    return FileFailure("Error reading archive file", run.directory.archivePath, LastErrorText());
+  try {
+    lzh::DecodeStream({ReadMemberBytes, WriteMemberBytes, &m}, kStreamBufferSize, kStreamBufferSize);
+  } catch (...) {
+    run.failure = m.failure;  // a failure met before is still told, ahead of the top-level report
+    throw;
+  }
+  if (run.cancelRequested || m.failure.Happened()) return m.failure;
+  if (m.bytesDecoded < f.unpackedSize || m.bytesDecoded > static_cast<int64_t>(f.unpackedSize) + kMaxDecodeSurplus)
+    return {kInvalidArchiveText, kArchiveReadErrorCaption};
+  if (run.directory.checksumsPresent && m.crc != run.directory.memberChecksums[static_cast<size_t>(index)])
+    return FileFailure("Checksum error in file", target, kDamagedInstallerText);
+  return {};
 }
 
 }  // namespace
 
-void ReportFileFailure(const char* what, const std::string& path, const std::string& reason) {
-  ReportFailure(what, path, reason);
+TFailure FileFailure(const char* what, const std::string& path, const std::string& reason) {
+  return {std::string(what) + " " + path + ".\r\n" + reason, kErrorCaption};
 }
 
-bool OpenArchiveData() {
+bool OpenArchiveData(TExtractionRun& run) {
   std::string reason;
   try {
-    ArchiveDataFile = OpenExistingFile(ArchivePath, kModeReadShared);
-    if (ArchiveDataFile != kInvalidHandle) return true;
+    run.archiveDataFile = OpenExistingFile(run.directory.archivePath, kModeReadShared);
+    if (run.archiveDataFile != kInvalidHandle) return true;
     reason = LastErrorText();
   } catch (const Exception& failure) {
     reason = failure.Message();
   }
-  CurrentUserInterface().ShowMessage("Error opening archive file.\r\n" + reason, kErrorCaption,
-                                     kMessageExclamation);
+  run.failure = {"Error opening archive file.\r\n" + reason, kErrorCaption};
   return false;
 }
 
-void CloseArchiveData() {
-  CloseFileHandle(ArchiveDataFile);
-  ArchiveDataFile = kInvalidHandle;
+void CloseArchiveData(TExtractionRun& run) {
+  CloseFileHandle(run.archiveDataFile);
+  run.archiveDataFile = kInvalidHandle;
 }
 
-TMemberResult ExtractMember(int index, const std::string& targetDirectory, bool useDirs,
+TMemberResult ExtractMember(TExtractionRun& run, int index, const std::string& targetDirectory, bool useDirs,
                             bool overwrite, bool setAttributes, bool setDate) {
   const std::string dirSep = WithBackslash(targetDirectory);
-  const TEntryFields f = ParseEntry(GetEntry(index));
+  const TEntryFields f = ParseEntry(run.directory.entries.GetEntry(index));
   const uint32_t stamp = DateTimeToDosStamp(static_cast<double>(f.dateTime));
   TMemberResult result;
   result.target = BuildTargetPath(dirSep, f.name, useDirs);
-  if (!PrepareTarget(result.target, overwrite)) return result;
-  TargetFile = CreateEmptyFile(result.target);
-  if (TargetFile == kInvalidHandle) {
-    ReportFailure("Error creating file", result.target);
+  if (!PrepareTarget(run, result.target, overwrite)) return result;
+  const FileHandle targetFile = CreateEmptyFile(result.target);
+  if (targetFile == kInvalidHandle) {
+    result.failure = FileFailure("Error creating file", result.target, LastErrorText());
     return result;
   }
   result.written = true;
-  CurrentTarget = result.target;
   try {
-    DecodeMember(index, f);
+    result.failure = DecodeMember(run, index, f, targetFile, result.target);
   } catch (...) {
-    CloseFileHandle(TargetFile);
-    TargetFile = kInvalidHandle;
+    CloseFileHandle(targetFile);
     throw;
   }
-  CloseFileHandle(TargetFile);
-  TargetFile = kInvalidHandle;
+  CloseFileHandle(targetFile);
   if (setDate) ApplyDate(result.target, stamp);
   if (setAttributes) SetAttributes(result.target, static_cast<uint32_t>(f.attributes));
   return result;
@@ -204,58 +232,20 @@ void CreateDirectoryChain(const std::string& directory) {
     if (!MakeDirectory(*it)) throw Exception(kInvalidDirectoryText);
 }
 
-bool PrepareTarget(const std::string& path, bool overwrite) {
+bool PrepareTarget(TExtractionRun& run, const std::string& path, bool overwrite) {
   if (!FileIsPresent(path)) return true;
   if (!overwrite) {
-    switch (AskOverwrite(path)) {
+    switch (run.observer.AskOverwrite(path)) {
       case OverwriteAnswer::Yes:
         break;
       case OverwriteAnswer::No:
         return false;
       case OverwriteAnswer::Cancel:
-        CancelRequested = true;
+        run.cancelRequested = true;
         return false;
     }
   }
   SetAttributes(path, 0);
   RemoveFile(path);
   return true;
-}
-
-OverwriteAnswer AskOverwrite(const std::string& path) { return CurrentUserInterface().AskOverwrite(path); }
-
-void ReadMemberBytes(uint8_t* buffer, uint16_t requested, uint16_t& delivered) {
-  const int32_t remaining = MemberStoredSize - MemberBytesRead;
-  const int32_t n = std::min<int32_t>(requested, remaining);
-  int32_t got = 0;
-  if (!CancelRequested && !ExtractionFailed && n > 0) {
-    got = ReadFileBytes(ArchiveDataFile, buffer, n);
-    if (got != n) {
-      ReportFailure("Error reading archive file", ArchivePath, TransferFailureText(got, kErrorReadPastEnd));
-      got = std::max<int32_t>(got, 0);
-    }
-  }
-  delivered = static_cast<uint16_t>(got);
-  MemberBytesRead += got;
-  RunBytesRead = SaturatingAdd(RunBytesRead, got);
-}
-
-// Writes no byte past the member's recorded size, so a surplus symbol at the stream's end
-// never reaches the file; the surplus is still counted for the length check.
-void WriteMemberBytes(const uint8_t* buffer, uint16_t count, uint16_t& written) {
-  const int64_t room = std::max<int64_t>(MemberUnpackedSize - MemberBytesWritten, 0);
-  const int32_t n = static_cast<int32_t>(std::min<int64_t>(count, room));
-  int32_t done = 0;
-  if (!ExtractionFailed && n > 0) {
-    done = WriteFileBytes(TargetFile, buffer, n);
-    if (done != n) {
-      ReportFailure("Error writing file", CurrentTarget, TransferFailureText(done, kErrorDiskFull));
-      done = std::max<int32_t>(done, 0);
-    }
-  }
-  written = static_cast<uint16_t>(done);
-  if (ChecksumsPresent) MemberCrc = Crc32Update(MemberCrc, buffer, static_cast<size_t>(done));
-  MemberBytesWritten += done;
-  MemberBytesDecoded += count;
-  CurrentUserInterface().UpdateProgress(CurrentTarget, RunBytesRead, RunTotal);
 }

@@ -1,27 +1,12 @@
-// Member extraction: writes one member of the entry list below a target directory, with the
-// UseDirs, OverWrite, FileDate and Attributes policies, driving the decoder through the read
-// and write procedures below.
+// Member extraction: writes one member of the run's entry list below a target directory, with
+// the UseDirs, OverWrite, FileDate and Attributes policies, driving the decoder through the
+// member's read and write procedures.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "host/files.h"
-#include "ui/user_interface.h"
-
-// Run state shared with the extraction run (process-global, one run at a time).
-extern FileHandle ArchiveDataFile;
-extern FileHandle TargetFile;
-extern std::string CurrentTarget;
-extern int32_t MemberStoredSize;    // the read procedure delivers no more than this
-extern int32_t MemberBytesRead;
-extern int32_t MemberUnpackedSize;  // the write procedure writes no more than this
-extern int64_t MemberBytesDecoded;  // everything the decoder handed over, surplus included
-extern int32_t RunBytesRead;
-extern int32_t RunTotal;
-// Set when a target could not be created or written, the archive could not be read, or a
-// member decoded to the wrong length; the user has been told. The run then ends like a cancel.
-extern bool ExtractionFailed;
+#include "archive/run_state.h"
 
 // A decoder may hand over at most one match beyond the stream's end (its longest match is 60
 // bytes); more than that means the stream does not belong to this entry.
@@ -30,23 +15,23 @@ constexpr int32_t kMaxDecodeSurplus = 60;
 struct TMemberResult {
   std::string target;    // the path BuildTargetPath gave
   bool written = false;  // created (in full, cut short, or failed midway); false when skipped
+  TFailure failure;      // what went wrong, when something did; the run stops at it
 };
 
-// Tells the user that `what` failed for `path` and why (caption "Error"), unless a failure of
-// this run has been told already, and sets ExtractionFailed.
-void ReportFileFailure(const char* what, const std::string& path, const std::string& reason);
+// The failure "`what` `path`.\r\n`reason`" with caption "Error".
+TFailure FileFailure(const char* what, const std::string& path, const std::string& reason);
 
-bool OpenArchiveData();
-void CloseArchiveData();
+// Opens the run's archive file again for the member data; false (and the run's failure set)
+// when it cannot be opened.
+bool OpenArchiveData(TExtractionRun& run);
+void CloseArchiveData(TExtractionRun& run);
 
-TMemberResult ExtractMember(int index, const std::string& targetDirectory, bool useDirs,
+TMemberResult ExtractMember(TExtractionRun& run, int index, const std::string& targetDirectory, bool useDirs,
                             bool overwrite, bool setAttributes, bool setDate);
 
 std::string BuildTargetPath(const std::string& directoryWithSeparator,
                             const std::string& storedName, bool useDirs);
 void CreateDirectoryChain(const std::string& directory);
-bool PrepareTarget(const std::string& path, bool overwrite);
-OverwriteAnswer AskOverwrite(const std::string& path);
-
-void ReadMemberBytes(uint8_t* buffer, uint16_t requested, uint16_t& delivered);
-void WriteMemberBytes(const uint8_t* buffer, uint16_t count, uint16_t& written);
+// Whether the member is written: asks when the target exists and `overwrite` is off (Cancel
+// sets the run's cancel request), then clears the way.
+bool PrepareTarget(TExtractionRun& run, const std::string& path, bool overwrite);

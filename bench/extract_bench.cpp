@@ -18,7 +18,7 @@
 #include "archive/crc32.h"
 #include "archive/extraction.h"
 #include "bench/corpus.h"
-#include "bench/quiet_user_interface.h"
+#include "bench/quiet_run.h"
 #include "host/platform.h"
 #include "lzh/lzh.h"
 
@@ -41,7 +41,7 @@ std::string WriteInstaller(const std::string& folder, const char* name, const Ar
 double UnpackSeconds(const std::string& installer, const std::string& target) {
   std::filesystem::remove_all(NativePath(target));
   const std::clock_t start = std::clock();
-  ExtractArchiveAt(installer, kStubSize, target);
+  QuietExtract(installer, kStubSize, target);
   return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
 }
 
@@ -54,8 +54,6 @@ int main(int argc, char** argv) {
   for (corpus::Kind k : corpus::kAllKinds)
     if (argc > 3 && std::string(argv[3]) == corpus::NameOf(k)) kind = k;
   InitHostServices();
-  QuietUserInterface ui;
-  SetCurrentUserInterface(&ui);
 
   const std::vector<uint8_t> data = corpus::Make(kind, mebibytes << 20);
   const std::string config = "[KVTR Configuration]\r\n";

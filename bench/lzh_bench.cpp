@@ -31,7 +31,7 @@
 #include "bench/real_corpus.h"
 #include "host/platform.h"
 #include "lzh/lzh.h"
-#include "bench/quiet_user_interface.h"
+#include "bench/quiet_run.h"
 
 namespace {
 
@@ -221,17 +221,14 @@ void BenchReal(size_t binaryMiB, size_t textMiB, const char* savePath) {
       std::exit(1);
     }
   }
-  QuietUserInterface quiet;
-  SetCurrentUserInterface(&quiet);
   // A fresh folder per run: files created where many were just deleted cost the file
   // system far more, and that is not the installer's situation.
   int run = 0;
   fs::path target;
   const double unpackSeconds =
-      BestSeconds([&] { ExtractArchiveAt(InternalPath(archive.string()), 0, InternalPath(target.string() + "/")); },
+      BestSeconds([&] { QuietExtract(InternalPath(archive.string()), 0, InternalPath(target.string() + "/")); },
                   [&] { target = work / ("target" + std::to_string(++run)); });
   Check(DiskBytesBelow(target), total, "extraction run");
-  SetCurrentUserInterface(nullptr);
 
   // The plain decoder over the same archive into the same kind of files. The members' data
   // follow the directory in order, at the end of the archive.

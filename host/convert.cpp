@@ -327,12 +327,6 @@ std::string UpperAscii(const std::string& text) {
   return result;
 }
 
-int32_t TruncateReal(long double value) {
-  const long double whole = std::trunc(value);
-  if (!(whole >= -2147483648.0L && whole <= 2147483647.0L)) throw EInvalidOp(kInvalidOpMessage);
-  return static_cast<int32_t>(whole);
-}
-
 void CopyToBuffer(char* buffer, const std::string& text) {
   constexpr size_t kBufferTextLimit = 255;
   const size_t length = text.size() < kBufferTextLimit ? text.size() : kBufferTextLimit;

@@ -1,5 +1,5 @@
 // Number, date and text conversions with the exact behaviour the archive format relies on.
-// Conversions raise EConvertError (or EInvalidOp) on invalid input.
+// Conversions raise EConvertError on invalid input.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,6 @@ long double ParseFloat(const std::string& text);
 std::string FloatText(long double value);
 uint32_t DateTimeToDosStamp(double dateTime);  // 0 outside the years 1980..2099
 std::string UpperAscii(const std::string& text);
-int32_t TruncateReal(long double value);
 void CopyToBuffer(char* buffer, const std::string& text);  // at most 255 characters and a NUL
 
 // The decimal separator shared by FloatText and ParseFloat. Read once at start-up from the

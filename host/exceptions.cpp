@@ -6,9 +6,6 @@
 #include "host/paths.h"
 
 // Messages are Windows-1252 bytes (see the header).
-const char kInvalidOpMessage[] = "Fehler bei Gleitkomma-Operation";
-const char kZeroDivideMessage[] = "Gleitkommadivision durch Null";
-const char kOverflowMessage[] = "\xDC" "berlauf bei Gleitkomma-Operation";
 const char kOutOfMemoryMessage[] = "Speicher reicht nicht aus";
 
 // Out of line and never inlined, so that the return address is the code that raised.

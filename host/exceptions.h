@@ -1,6 +1,15 @@
 // Failure classes. Every failure of this program is a C++ exception derived from Exception,
 // carrying a message text; the class name is what the top-level error report shows.
 //
+// What raises and what reports by result: a class is raised only where the program raises
+// that failure and someone needs its class - EConvertError from the conversions, EInOutError
+// from the text-file services, EOutOfMemory, Exception for "This is not a valid directory
+// name", ECompress inside the decoder, EArchiveFormat in the directory reader - and it ends
+// either at the catch of the code that recovers from it or in the top-level error report.
+// Everything else reports by result and never raises: the file-system services (-1, false,
+// an error code), and member extraction and the extraction run (their outcome, with the
+// failure to tell), whose caller decides what the user is told.
+//
 // Character set of the messages: the German texts of the host services are held in the
 // Windows-1252 code page (e.g. "\xFC" for u-umlaut), because that is what MessageBoxA shows on
 // the Windows build. Message() therefore returns Windows-1252 bytes on every build; the POSIX
@@ -37,14 +46,7 @@ class Exception : public std::exception {
 
 SFX_DECLARE_EXCEPTION(EConvertError, Exception);
 SFX_DECLARE_EXCEPTION(EOutOfMemory, Exception);
-SFX_DECLARE_EXCEPTION(EInvalidOp, Exception);
-SFX_DECLARE_EXCEPTION(EZeroDivide, Exception);
-SFX_DECLARE_EXCEPTION(EOverflow, Exception);
 
-// The fixed messages of the floating-point and memory failures.
-extern const char kInvalidOpMessage[];    // "Fehler bei Gleitkomma-Operation"
-extern const char kZeroDivideMessage[];   // "Gleitkommadivision durch Null"
-extern const char kOverflowMessage[];     // "Überlauf bei Gleitkomma-Operation"
 extern const char kOutOfMemoryMessage[];  // "Speicher reicht nicht aus"
 
 // An input/output failure of the text-file services. The message follows from the code:

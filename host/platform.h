@@ -8,7 +8,7 @@
 #include "host/exceptions.h"
 
 // FPU mode: 64-bit precision and rounding to nearest for the long double conversions, every
-// exception masked (the conversions check their results and raise EInvalidOp etc. themselves).
+// exception masked (the conversions check their results and raise EConvertError themselves).
 // Decimal separator: from the system default locale on Win32, "." on POSIX.
 void InitHostServices();
 

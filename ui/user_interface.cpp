@@ -2,11 +2,3 @@
 
 bool CancelRequested = false;
 bool FullRepaintPending = false;
-
-namespace {
-UserInterface* current = nullptr;
-}
-
-UserInterface& CurrentUserInterface() { return current ? *current : PlatformUserInterface(); }
-
-void SetCurrentUserInterface(UserInterface* ui) { current = ui; }

@@ -1,14 +1,14 @@
-// What the extraction needs of the user interface: the progress display, the overwrite
+// What the run sequence needs of the user interface: the progress display, the overwrite
 // prompt and message boxes. The Win32 build shows the progress window, the native build a
-// terminal line; tests put a fake in place.
+// terminal line.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-enum class OverwriteAnswer { Yes, No, Cancel };
+#include "archive/extraction_observer.h"  // OverwriteAnswer
 
-// Message box styles used by the archive handling (the Win32 values).
+// Message box styles of the extraction's messages (the Win32 values).
 constexpr unsigned kMessageExclamation = 0x30;  // MB_ICONEXCLAMATION | MB_OK
 
 class UserInterface {
@@ -26,9 +26,8 @@ class UserInterface {
 };
 
 UserInterface& PlatformUserInterface();  // from ui/win32 or ui/posix
-UserInterface& CurrentUserInterface();
-void SetCurrentUserInterface(UserInterface* ui);  // nullptr restores the platform's
 
-// Shared run state of one extraction run (single-threaded; see the run sequence).
-extern bool CancelRequested;     // set by "Abbruch" and the Cancel answer of the prompt
+// The progress window's state (single-threaded; see the run sequence). The run sequence hands
+// CancelRequested to the extraction run as its cancel flag.
+extern bool CancelRequested;     // set by "Abbruch" (and by the run on a Cancel answer)
 extern bool FullRepaintPending;  // the first progress update repaints the whole window

@@ -1,128 +1,122 @@
-// A whole extraction run over an arbitrary archive image (directory + data) on the in-memory
-// file system, followed by the clean-up when a command comes back. Whatever the image holds:
-// nothing is written or deleted outside the target folder, no command comes back after the
-// user was told of a failure, every delete-list line names a file the run wrote, and the
-// clean-up deletes nothing else.
+// A whole extraction run, followed by the clean-up when a command comes back, over either an
+// arbitrary archive image or a damaged copy of a sound installer that carries checksums.
+// Whatever the image holds: nothing is written outside the target folder, no command comes
+// back after a failure, every delete-list line names a file the run created, and a file kept
+// at the prompt survives. A damaged installer that still starts its program (its checksums
+// not cut away) has given it exactly the command and the files of the sound one.
 //
-// The first input byte chooses the circumstances: bit 0 a file of a member's name already in
-// the folder, bit 1 every prompt answers Cancel rather than No, bit 2 a nearly full disk,
-// bits 4-7 the progress report at which "Abbruch" is pressed (0: never). The second byte,
-// when not 0, makes one file call fail: kind (byte - 1) % 10, call number (byte - 1) / 10 + 1.
-// The archive image follows.
+// Byte 0 chooses the circumstances: bit 0 notes.txt already in the folder, bit 1 every prompt
+// answers Cancel rather than No, bit 3 the rest are damages to the sound installer rather
+// than an archive image (behind a stub of 8 bytes), bits 4-7 the progress report at which
+// "Abbruch" is pressed (0: never). Byte 1, when not 0, makes one file call fail: kind
+// (byte - 1) % 10, call number (byte - 1) / 10 + 1. Damages are records of three bytes: a
+// position (16 bits, little-endian, modulo the installer's size) and a byte xor-ed into it;
+// position 0xFFFF cuts the installer to byte/256 of its size.
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
-#include <set>
+#include <cstring>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "app/run_sequence.h"
-#include "archive/extraction.h"
 #include "archive/format.h"
 #include "host/exceptions.h"
-#include "tests/support/fake_user_interface.h"
+#include "host/platform.h"
 #include "tests/support/faulty_file_system.h"
-#include "tests/support/memory_file_system.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/test_installer.h"
 
 namespace {
 
-const char kInstaller[] = "C:\\Downloads\\installer.exe";
-const char kTarget[] = "C:\\Temp\\";
-const char kKept[] = "C:\\Temp\\notes.txt";
-const char kElsewhere[] = "C:\\Downloads\\keep.txt";
-const char kConfigFile[] = "C:\\Temp\\$k$v$t$r.cnf";
-constexpr int32_t kStubSize = 8;
-
-std::string Key(const std::string& path) {
-  std::string resolved;
-  int error = 0;
-  if (!MemoryFileSystem::Resolve(path, resolved, error)) return "?" + path;
-  for (char& c : resolved)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return resolved;
-}
+constexpr int32_t kImageStubSize = 8;
 
 void Check(bool condition) {
   if (!condition) std::abort();
+}
+
+const std::vector<TestMember>& SoundMembers() {
+  static const std::vector<TestMember> members = {
+      {"setup.exe", RandomBytes(3000, 1), 0x21}, {"docs\\readme.txt", RandomBytes(9000, 2)},
+      {"\\data\\deep\\table.bin", RandomBytes(5000, 3)}, TextMember("notes.txt", "new"),
+      Config("OverWrite=0\r\nExecutable=setup.exe\r\nParameters=/q\r\n")};
+  return members;
+}
+
+ArchiveBytes Damaged(const uint8_t* data, size_t size) {
+  static const ArchiveBytes sound = MakeInstaller(SoundMembers(), true);
+  ArchiveBytes image = sound;
+  for (size_t at = 0; at + 3 <= size && !image.empty(); at += 3) {
+    const size_t position = data[at] | (data[at + 1] << 8);
+    if (position == 0xFFFF)
+      image.resize(image.size() * data[at + 2] / 256);
+    else
+      image[position % image.size()] ^= data[at + 2];
+  }
+  return image;
+}
+
+bool CarriesChecksums(const ArchiveBytes& image) {
+  return std::search(image.begin(), image.end(), kChecksumMagic, kChecksumMagic + kChecksumMagicSize) != image.end();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2 || size > (1 << 16)) return 0;
-  const uint8_t options = data[0];
-  const uint8_t fault = data[1];
-  std::vector<uint8_t> image(kStubSize + size - 2, 'M');
-  std::copy(data + 2, data + size, image.begin() + kStubSize);
+  const uint8_t options = data[0], fault = data[1];
+  const bool damage = (options & 8) != 0, kept = (options & 1) != 0;
+  ArchiveBytes image(kImageStubSize, 'M');
+  image.insert(image.end(), data + 2, data + size);
+  if (damage) image = Damaged(data + 2, size - 2);
 
-  MemoryFileSystem disk;
-  disk.AddFile(kInstaller, image);
-  disk.AddFile(kElsewhere, "[keep]");
-  disk.AddDirectory(kTarget);
-  if (options & 1) disk.AddFile(kKept, "old");
-  disk.SetCapacity((options & 4) ? image.size() + 4096 : 64u << 20);
-  FaultyFileSystem faulty(disk);
-  if (fault != 0) {
-    static const int kCodes[kFsCallKinds] = {kErrorAccessDenied,    kErrorSharingViolation, kErrorWindowsDiskFull,
-                                             kErrorLockViolation,   kErrorAccessDenied,     kErrorWindowsDiskFull,
-                                             kErrorPathNotFound,    kErrorSharingViolation, kErrorAccessDenied,
-                                             kErrorInvalidParameter};
-    const int kind = (fault - 1) % kFsCallKinds;
-    faulty.FailAt(static_cast<FsCall>(kind), (fault - 1) / kFsCallKinds + 1, kCodes[kind]);
-  }
-  FakeUserInterface ui;
-  ui.unscripted = (options & 2) ? OverwriteAnswer::Cancel : OverwriteAnswer::No;
-  ui.cancelAtProgress = options >> 4;
+  ScratchFolder folder;
+  const std::string installer = folder.Internal("installer.exe"), target = folder.Internal("Temp\\");
+  WriteBytes(NativePath(installer), image);
+  WriteText(folder.Path("keep.txt"), "[keep]");
+  WriteText(folder.Path("Temp/x"), "");  // the folder exists, as the system's temporary folder does
+  if (kept) WriteText(NativePath(target + "notes.txt"), "old");
+  FaultyFileSystem disk;
+  disk.ConfineTo(folder.Internal(""));
+  if (fault != 0) disk.FailAt(static_cast<FsCall>((fault - 1) % kFsCallKinds), (fault - 1) / kFsCallKinds + 1, kErrorAccessDenied);
+  TestRun r;
+  r.user.unscripted = (options & 2) ? OverwriteAnswer::Cancel : OverwriteAnswer::No;
+  r.user.cancelAtProgress = options >> 4;
 
   std::string command;
   bool fatal = false;
-  std::string list;
   {
-    ScopedFileSystem useFs(faulty);
-    ScopedUserInterface useUi(ui);
+    ScopedFileSystem use(disk);
     try {
-      command = ExtractArchiveAt(kInstaller, kStubSize, kTarget);
+      command = r.Extract(installer, target, damage ? kTestStubSize : kImageStubSize);
     } catch (const Exception&) {
       fatal = true;  // the top-level error report: exit code 1, nothing started
     }
-    CancelRequested = false;
-    list = disk.FileText(std::string(kTarget) + kDeleteListName);
-    if (!fatal && !command.empty()) {
-      try {
-        RemoveListedFiles(std::string(kTarget) + kDeleteListName);
-      } catch (const Exception&) {
-      }
-    }
   }
-
-  Check(disk.ChangesOutside(kTarget).empty());
-  Check(disk.FileText(kElsewhere) == "[keep]");
-  Check(disk.HasFile(kInstaller));
-  // Told of a failure (a damaged directory, a damaged member, a failed write): nothing starts.
-  if (!ui.messages.empty()) Check(command.empty());
-  if (!command.empty()) Check(command.compare(0, sizeof kTarget - 1, kTarget) == 0);
-
-  std::set<std::string> created;
-  for (const FsEvent& event : disk.Events())
-    if (event.change == FsChange::CreateFile) created.insert(Key(event.path));
-  created.erase(Key(std::string(kTarget) + kDeleteListName));
-  std::istringstream lines(list);
+  Check(disk.ChangesOutside(target).empty());
+  Check(ReadText(folder.Path("keep.txt")) == "[keep]" && Exists(NativePath(installer)));
+  if (r.run.failure.Happened()) Check(command.empty());
+  if (!command.empty()) Check(command.compare(0, target.size(), target) == 0);
+  std::istringstream lines(ReadText(NativePath(target + kDeleteListName)));
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    Check(created.count(Key(line)) != 0);
+    bool created = false;
+    for (const FsChange& c : disk.Changes()) created = created || (c.call == FsCall::Create && c.path == line);
+    Check(created || fatal);
   }
-  // The file the user chose to keep (No or Cancel at every prompt) survives the run and the
-  // clean-up untouched.
-  // (A configuration file that fails to read back reads as OverWrite=1: a known gap, counted
-  // by the fault walk, not checked here.)
-  const bool configUnread = faulty.FaultsInjected() > 0 && Key(faulty.FaultPath()) == Key(kConfigFile) &&
-                            ((fault - 1) % kFsCallKinds == static_cast<int>(FsCall::Open) ||
-                             (fault - 1) % kFsCallKinds == static_cast<int>(FsCall::Read));
-  bool keptAsked = false;
-  for (const std::string& path : ui.asked) keptAsked = keptAsked || Key(path) == Key(kKept);
-  if ((options & 1) && !configUnread && keptAsked) {
-    Check(disk.FileText(kKept) == "old");
+  if (kept && !r.user.asked.empty()) Check(ReadText(NativePath(target + "notes.txt")) == "old");
+  if (damage && !command.empty() && CarriesChecksums(image)) {
+    Check(command == target + "setup.exe /q");
+    for (const TestMember& m : SoundMembers()) {
+      const std::string name = m.name.substr(m.name[0] == '\\' ? 1 : 0);
+      if (m.name != kConfigMemberName && !(kept && name == "notes.txt")) Check(ReadBytes(NativePath(target + name)) == m.content);
+    }
+  }
+  if (!fatal && !command.empty()) {
+    ScopedFileSystem use(disk);
+    try {
+      RemoveListedFiles(target + kDeleteListName);
+    } catch (const Exception&) {
+    }
+    Check(disk.ChangesOutside(target).empty());
   }
   return 0;
 }

@@ -12,7 +12,7 @@ namespace {
 constexpr int kStartupBufferLength = 255;
 
 // 64-bit precision, round to nearest, every x87 exception masked: the conversions check
-// their results in software and raise EInvalidOp, EZeroDivide or EOverflow themselves.
+// their results in software and raise EConvertError themselves.
 void SetFloatingPointMode() {
   const unsigned short controlWord = 0x037F;
   __asm__ volatile("fldcw %0" : : "m"(controlWord));

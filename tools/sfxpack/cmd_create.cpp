@@ -215,15 +215,13 @@ long double ConfigurationDate(const TPackedMembers& packed) {
 
 // Reads the finished file back the way the stub will, before it gets its name.
 void VerifyWritten(const std::string& temporaryPath, const std::string& output, uint32_t offset) {
-  ResetEntries();
+  TArchiveDirectory directory;
   try {
-    LoadArchiveDirectory(InternalPath(temporaryPath), static_cast<int32_t>(offset));
+    LoadArchiveDirectory(InternalPath(temporaryPath), static_cast<int32_t>(offset), directory);
   } catch (const EArchiveFormat& failure) {
-    ClearEntries();
     FailOnFile(output, "the written installer does not read back: " + failure.Detail());
   }
-  ClearEntries();
-  if (!ChecksumsPresent) FailOnFile(output, "the written installer does not read back: its checksums are not found");
+  if (!directory.checksumsPresent) FailOnFile(output, "the written installer does not read back: its checksums are not found");
 }
 
 }  // namespace

@@ -42,23 +42,20 @@ TMember MemberOfEntryLine(const std::string& line) {
 }
 
 void ReadDirectory(TInstaller& installer) {
-  ResetEntries();
+  TArchiveDirectory directory;
   try {
-    LoadArchiveDirectory(InternalPath(installer.path), static_cast<int32_t>(installer.archiveOffset));
+    LoadArchiveDirectory(InternalPath(installer.path), static_cast<int32_t>(installer.archiveOffset), directory);
   } catch (const EArchiveFormat& failure) {
-    ClearEntries();
     FailOnFile(installer.path, "not a valid archive: " + failure.Detail());
   } catch (const Exception& failure) {
-    ClearEntries();
     FailOnFile(installer.path, "not a valid archive: " + failure.Message());
   }
-  installer.dataStart = static_cast<uint32_t>(DataStart);
-  for (int i = 0; i < EntryCount(); ++i) {
-    installer.members.push_back(MemberOfEntryLine(GetEntry(i)));
-    if (ChecksumsPresent) installer.members.back().checksum = MemberChecksums[static_cast<size_t>(i)];
+  installer.dataStart = static_cast<uint32_t>(directory.dataStart);
+  for (int i = 0; i < directory.entries.EntryCount(); ++i) {
+    installer.members.push_back(MemberOfEntryLine(directory.entries.GetEntry(i)));
+    if (directory.checksumsPresent) installer.members.back().checksum = directory.memberChecksums[static_cast<size_t>(i)];
   }
-  ClearEntries();
-  installer.hasChecksums = ChecksumsPresent;
+  installer.hasChecksums = directory.checksumsPresent;
 }
 
 // A damaged configuration is reported by test and extract; its names are still worth showing.

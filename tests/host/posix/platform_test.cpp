@@ -48,9 +48,9 @@ TEST(PosixPlatform, SetFileStampNeedsWriteAccess) {
 
 TEST(PosixPlatformDeathTest, FatalErrorReportGoesToStandardErrorAndExitsWithOne) {
   testing::FLAGS_gtest_death_test_style = "threadsafe";
-  EXPECT_EXIT(ReportFatalError(EOverflow(kOverflowMessage)), testing::ExitedWithCode(1),
-              "^Exception EOverflow im Modul test_host bei [0-9A-F]{8,}\\.\n"
-              "\xC3\x9C" "berlauf bei Gleitkomma-Operation\\.\n$");
+  EXPECT_EXIT(ReportFatalError(EInOutError(101)), testing::ExitedWithCode(1),
+              "^Exception EInOutError im Modul test_host bei [0-9A-F]{8,}\\.\n"
+              "Kapazit\xC3\xA4t der Diskette/Festplatte ersch\xC3\xB6pft\\.\n$");
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+// The state of one extraction run and what the run needs of its caller. The extraction run
+// owns it from its start to its return; member extraction works on it. Nothing here talks to
+// the user: the run reports its outcome, and its caller decides what the user is told.
+#pragma once
+
+#include <string>
+
+#include "archive/directory.h"
+#include "archive/extraction_observer.h"
+#include "host/files.h"
+
+// A failure as the user is to be told it: the message text and the box's caption. An empty
+// text means none.
+struct TFailure {
+  std::string text;
+  std::string caption;
+  bool Happened() const { return !text.empty(); }
+};
+
+struct TExtractionRun {
+  TExtractionRun(ExtractionObserver& observer, bool& cancelRequested)
+      : observer(observer), cancelRequested(cancelRequested) {}
+
+  ExtractionObserver& observer;
+  // The caller's cancel flag, which its Cancel button sets at any time the run lets the user
+  // act (a progress report, the overwrite prompt); the run sets it on a Cancel answer, reads it
+  // before each read of compressed bytes and each member, and clears it at start and end.
+  bool& cancelRequested;
+  TArchiveDirectory directory;
+  FileHandle archiveDataFile = kInvalidHandle;  // the program file, opened again for member data
+  int32_t runBytesRead = 0;                     // compressed bytes delivered so far
+  int32_t runTotal = 0;                         // the sum of all stored sizes
+  // The failure that ended the run (a target not written, the archive not read, a damaged
+  // member); the run stops at the first, so there is never a second.
+  TFailure failure;
+
+  bool Stopped() const { return cancelRequested || failure.Happened(); }
+};
