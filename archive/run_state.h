@@ -3,7 +3,9 @@
 // the user: the run reports its outcome, and its caller decides what the user is told.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/directory.h"
 #include "archive/extraction_observer.h"
@@ -30,6 +32,7 @@ struct TExtractionRun {
   FileHandle archiveDataFile = kInvalidHandle;  // the program file, opened again for member data
   int32_t runBytesRead = 0;                     // compressed bytes delivered so far
   int32_t runTotal = 0;                         // the sum of all stored sizes
+  std::vector<uint8_t> pendingOutput;           // decoded bytes of the current member not yet written
   // The failure that ended the run (a target not written, the archive not read, a damaged
   // member); the run stops at the first, so there is never a second.
   TFailure failure;

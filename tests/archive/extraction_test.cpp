@@ -61,7 +61,7 @@ class ExtractionTest : public ::testing::Test {
 // Stored names with and without folders, the configuration first, dates before attributes, and
 // every stored byte read once: the last report shows 100 percent.
 TEST_F(ExtractionTest, FullRunExtractsListsAndBuildsTheCommand) {
-  const std::vector<uint8_t> big = RandomBytes(20000, 9);
+  const std::vector<uint8_t> big = RandomBytes(150000, 9);  // several file-write blocks
   TestRun r;
   TestMember readOnly = TextMember("sub\\deeper\\b.txt", "bee");
   readOnly.attributes = 0x21;
