@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""End-to-end runs of real installers: one table of scenarios for the native stub and, under Wine
-and a display, for the stub of a Windows build.   e2e.py NATIVE_BUILD [WINDOWS_BUILD] [unittest options]
-
-Each scenario has a fresh scratch folder: the installer and the stub's temporary folder. The user's
+"""End-to-end runs of real installers, one table of scenarios for the native stub and (under Wine and a
+display) the stub of a Windows build: e2e.py NATIVE_BUILD [WINDOWS_BUILD] [unittest options]. The user's
 answers go to the terminal (native) or, by caption with xdotool, to the windows (Wine)."""
 import datetime, fcntl, os, random, re, select, shutil, signal, stat, struct, subprocess, sys, tempfile, termios
 import time, unittest, zlib
@@ -25,12 +23,6 @@ def write(path, data):
     Path(path).write_bytes(data)
 
 
-def days(*when):
-    """A date as the archive holds it: days since 1899-12-30, the fraction the time of day."""
-    delta = datetime.datetime(*when) - datetime.datetime(1899, 12, 30)
-    return delta.days + delta.seconds / 86400.0
-
-
 def config(*lines):
     return "\r\n".join(("[KVTR Configuration]",) + lines + ("",)).encode()
 
@@ -44,15 +36,20 @@ def xdotool(*arguments):
     return subprocess.run(["xdotool"] + [str(a) for a in arguments], capture_output=True, text=True).stdout
 
 
+def wait_until(what, found, process, seconds=60):
+    for _ in range(seconds * 20):
+        ended, value = process.poll() is not None, found()
+        if value:
+            return value
+        assert not ended, "ended (%d) before %s" % (process.returncode, what)
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
 def wait_for_window(title, process):
-    for _ in range(600):
-        found = xdotool("search", "--onlyvisible", "--name", "^%s$" % title).split()
-        if found:
-            time.sleep(0.3)  # let it take its keyboard focus
-            return found[0]
-        assert process.poll() is None, "ended (%d) before %r appeared" % (process.returncode, title)
-        time.sleep(0.1)
-    raise AssertionError("no window %r" % title)
+    window = wait_until(title, lambda: xdotool("search", "--onlyvisible", "--name", "^%s$" % title).split(), process)
+    time.sleep(0.3)  # let it take its keyboard focus
+    return window[0]
 
 
 def geometry(window):
@@ -122,9 +119,7 @@ class Scratch:
         if WINDOWS:
             left, top, width, height = geometry(wait_for_window(CAPTION, process))
             return click_middle(left, top + height - 16, left + width, top + height - 16)
-        while not os.path.exists(self.temp("big.bin")):
-            assert process.poll() is None, "the installer ended before big.bin was written"
-            time.sleep(0.01)
+        wait_until("big.bin", lambda: os.path.exists(self.temp("big.bin")), process)
         process.send_signal(signal.SIGINT)
 
     def report(self):
@@ -147,9 +142,7 @@ class Scratch:
 def members_while_running(test, s):
     """While the program runs: every member byte-exact with its date and attributes, the
     configuration gone, the delete list naming every member in order."""
-    while not os.path.exists(s.temp("go.waiting")):
-        assert test.process.poll() is None, "the program did not start"
-        time.sleep(0.05)
+    wait_until("the program", lambda: os.path.exists(s.temp("go.waiting")), test.process)
     for m in test.members:
         status, stamp = os.stat(s.temp(m.name)), datetime.datetime(1899, 12, 30) + datetime.timedelta(days=m.days)
         test.assertEqual((read(s.temp(m.name)), status.st_mtime, bool(status.st_mode & stat.S_IWUSR)),
@@ -184,6 +177,18 @@ def pack_code_page_names(test, s):
     shutil.rmtree(os.path.join(s.root, "tree"))
 
 
+def dll_search_restricted_first(test, s):
+    """Wine's call trace of the stub's own thread: SetDefaultDllDirectories(system folder only)
+    comes before any LoadLibrary and before the progress dialog is created."""
+    calls = [line for line in test.errors.splitlines() if ":Call " in line]
+    dialog = [c for c in calls if "CreateDialogParamA" in c and "QZProgressClass" in c]
+    test.assertTrue(dialog, "no progress dialog in the trace")
+    own = [c for c in calls if c.startswith(dialog[0].split(":")[0] + ":")]
+    first = next((i for i, c in enumerate(own) if re.search(r"KERNEL32\.SetDefaultDllDirectories\(0*800\)", c)), None)
+    test.assertIsNotNone(first, "SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) not called")
+    test.assertEqual([c for c in own[:first] if "LoadLibrary" in c or "CreateDialogParamA" in c], [])
+
+
 def cut_at(stub, whole, offset):
     """Cuts the installer at offset from the stub's end (stub) and from the whole's end (whole)."""
     def cut(test, s):
@@ -198,15 +203,15 @@ def cut_at(stub, whole, offset):
 # folder, the delete list, and `says`, the native stub's messages on stderr (under Wine the
 # boxes answered by their captions). Hooks: prepare before the run, during it, check after it.
 Scenario = namedtuple("Scenario", "name members config temp box cancel exit args reported kept gone listed says "
-                      "prepare during check checked wine", defaults=(
+                      "prepare during check checked env on", defaults=(
                           "tmp", None, False, (0,), (), "sample_setup done", (), (), None, None, None, None, None,
-                          False, True))
+                          False, None, "native wine"))
 
 
 def scenarios():
     p, report = PROGRAM, "Parameters=--report report.txt"
     readme, starter = Member("readme.txt", b"Read me.\r\n"), Member(PROGRAM, None)
-    big = random.Random(7).randbytes(40 << 20)  # incompressible, the slowest to unpack
+    big = random.Random(7).randbytes((40 if WINDOWS else 8) << 20)  # incompressible, the slowest to unpack
     old_manual = dict(members=[readme, Member("docs\\manual.txt", b"new manual"), starter],
                       config=config("Executable=" + p, report, "OverWrite=0"),
                       prepare=lambda test, s: os.makedirs(s.temp("docs")) or write(s.temp("docs\\manual.txt"), b"old"))
@@ -244,20 +249,15 @@ def scenarios():
                  says=r"^Exception Exception im Modul installer bei [0-9A-F]{8,}\.\nThis is not a valid directory name\.\n$"),
         Scenario("code_page_names", [], None, prepare=pack_code_page_names,
                  check=lambda test, s: test.assertEqual(read(s.temp("\u00dcbersicht\\Gr\u00fc\u00dfe.txt")), b"Hallo\r\n")),
+        Scenario("dll_search", [readme], config(), env=dict(os.environ, WINEDEBUG="+relay"), kept=["readme.txt"],
+                 check=dll_search_restricted_first, on="wine"),
     ] + [  # cut installers: a message or the error report, never a sanitizer, nothing started or left outside
-        Scenario("cut_%d" % i, None, config("Executable=" + p, report), prepare=cut_at(*cut), exit=(0, 1), wine=False)
+        Scenario("cut_%d" % i, None, config("Executable=" + p, report), prepare=cut_at(*cut), exit=(0, 1), on="native")
         for i, cut in enumerate([(1, 0, 0), (1, 0, 1), (1, 0, 9), (1, 0, 40), (1, 0, 200), (0.5, 0.5, 0),
                                  (0, 1, -300), (0, 1, -30), (0, 1, -1)])]
 
 
 class Scenarios(unittest.TestCase):
-    process = None
-
-    def tearDown(self):
-        if self.process and self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-
     def run_scenario(self, c):
         s = Scratch(c.temp)
         self.addCleanup(shutil.rmtree, s.root, True)
@@ -266,12 +266,13 @@ class Scenarios(unittest.TestCase):
         self.members = [m._replace(content=read(SAMPLE)) if m.content is None else m for m in members]
         c.config and s.pack(self.members, c.config, c.checked)
         c.prepare and c.prepare(self, s)
-        self.process = s.start()
+        self.process = s.start(c.env)
+        self.addCleanup(lambda: self.process.poll() is None and (self.process.kill() or self.process.wait()))
         c.box and s.answer(self.process, *c.box)
         c.cancel and s.cancel(self.process)
         c.during and c.during(self, s)
-        errors = s.finish(self.process)
-        self.assertIn(self.process.returncode, c.exit, errors)
+        errors = self.errors = s.finish(self.process)
+        self.assertIn(self.process.returncode, c.exit, errors[-3000:])
         self.assertNotIn("Sanitizer", errors)
         if not WINDOWS:
             self.assertRegex(errors, c.says or ("^Exception " if self.process.returncode else "^"))
@@ -292,29 +293,14 @@ class Scenarios(unittest.TestCase):
 
 
 def sample_members():
-    return [Member(PROGRAM, read(SAMPLE)), Member("readme.txt", b"Read me first.\r\n", 32, days(2023, 3, 15, 12)),
-            Member("docs\\manual.txt", b"Manual\r\n" * 300, 33, days(2020, 1, 2, 6)),
-            Member("docs\\notes.txt", b"", 32, days(2019, 7, 8, 18, 30)),
-            Member("data\\table.bin", bytes((i * 7919 + (i >> 5)) & 0xFF for i in range(70000)), 32, days(2009, 7, 6))]
+    """Dates are days since 1899-12-30, the fraction the time of day: 2023-03-15 12:00, 2020-01-02 6:00 ..."""
+    return [Member(PROGRAM, read(SAMPLE)), Member("readme.txt", b"Read me first.\r\n", 32, 45000.5),
+            Member("docs\\manual.txt", b"Manual\r\n" * 300, 33, 43832.25),
+            Member("docs\\notes.txt", b"", 32, 43654.770833333336),
+            Member("data\\table.bin", bytes((i * 7919 + (i >> 5)) & 0xFF for i in range(70000)), 32, 40000.0)]
 
 
 class WineOnly(unittest.TestCase):
-    def test_the_dll_search_is_restricted_before_any_dll_is_loaded_or_the_window_opens(self):
-        # Wine's call trace of the stub's own thread: SetDefaultDllDirectories(system folder
-        # only) must come before any LoadLibrary and before the progress dialog is created.
-        s = Scratch()
-        self.addCleanup(shutil.rmtree, s.root, True)
-        s.pack([Member("readme.txt", b"Read me.\r\n")], config())
-        process = s.start(dict(os.environ, WINEDEBUG="+relay"))
-        calls = [line for line in s.finish(process).splitlines() if ":Call " in line]
-        self.assertEqual(process.returncode, 0)
-        dialog = [c for c in calls if "CreateDialogParamA" in c and "QZProgressClass" in c]
-        self.assertTrue(dialog, "no progress dialog in the trace")
-        own = [c for c in calls if c.startswith(dialog[0].split(":")[0] + ":")]
-        first = next((i for i, c in enumerate(own) if re.search(r"KERNEL32\.SetDefaultDllDirectories\(0*800\)", c)), None)
-        self.assertIsNotNone(first, "SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) not called")
-        self.assertEqual([c for c in own[:first] if "LoadLibrary" in c or "CreateDialogParamA" in c], [])
-
     def test_the_progress_window_on_the_screen(self):
         """progress_window_driver holds the real window at 40 %: it is centred, the bar filled in
         the highlight colour up to the split and in the face colour after it, the label shortened
@@ -330,7 +316,7 @@ class WineOnly(unittest.TestCase):
                                     seen(report), "C:\\Programme\\Beispielanwendung mit langem Namen\\Daten\\"
                                     "Unterordner\\Noch tiefer\\setup.daten.tgz", "C:\\Programme\\Beispiel\\readme.txt"])
         self.addCleanup(lambda: process.poll() is None and (process.kill() or process.wait()))
-        fields = self.wait_for_report(report, "paused", 90)
+        fields = self.wait_for_report(report, "paused", process)
         time.sleep(1)  # let the queued paint messages be drained
         screen_w, screen_h, left, top, right, bottom, bar_l, bar_t, bar_r, bar_b, split = (
             int(v) for k in ("screen", "window", "bar", "split") for v in fields[k].split())
@@ -359,17 +345,14 @@ class WineOnly(unittest.TestCase):
         self.assertIsNone(process.poll(), "the driver ended after a click on the bar")
         self.assertNotIn(b"CancelRequested", read(report), "a click on the bar cancelled")
         click_middle(*(int(v) for v in fields["button"].split()))
-        self.wait_for_report(report, "CancelRequested", 20)
+        self.wait_for_report(report, "CancelRequested", process)
         self.assertEqual(process.wait(timeout=TIMEOUT), 0)
 
-    def wait_for_report(self, path, key, seconds):
-        for _ in range(seconds * 10):
+    def wait_for_report(self, path, key, process):
+        def fields():
             lines = read(path).decode("latin-1").splitlines() if os.path.exists(path) else []
-            fields = dict(line.partition(" ")[::2] for line in reversed(lines))
-            if key in fields:
-                return fields
-            time.sleep(0.1)
-        raise AssertionError("the driver did not report " + key)
+            return key in "".join(lines) and dict(line.partition(" ")[::2] for line in reversed(lines))
+        return wait_until(key, fields, process, 90)
 
 
 def main():
@@ -382,7 +365,7 @@ def main():
     STUB = next(p for p in (os.path.join(WINDOWS or NATIVE, "app", n) for n in ("sfxstub64.exe", "sfxstub.exe",
                                                                                  "sfxstub")) if os.path.exists(p))
     for c in scenarios():
-        if c.wine or not WINDOWS:
+        if ("wine" if WINDOWS else "native") in c.on:
             setattr(Scenarios, "test_" + c.name, lambda self, c=c: self.run_scenario(c))
     WINDOWS or delattr(sys.modules[__name__], "WineOnly")
     unittest.main(argv=sys.argv[:1] + sys.argv[1 + len(builds):], verbosity=2)
