@@ -155,7 +155,7 @@ def members_while_running(test, s):
 def plant_program_at_prefix(test, s):
     """What a split at the temporary folder's blank would start: <root>/my (<root>\\my.exe)."""
     test.outside = [os.path.join(s.root, "my" + EXE)]
-    write(test.outside[0], read(SAMPLE) if WINDOWS else b"#!/bin/sh\ntouch '%s'\n" % s.root.encode() + b"/ran")
+    write(test.outside[0], read(SAMPLE) if WINDOWS else b"#!/bin/sh\ntouch '%s/ran'\n" % s.root.encode())
     os.chmod(test.outside[0], 0o755)
 
 
