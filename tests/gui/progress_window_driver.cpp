@@ -3,7 +3,7 @@
 // window, the bar and "Abbruch" are, the label and bar texts, the colours and where the bar's
 // fill must end, then keeps updating (and so draining the queue) until the user cancels.
 //
-//   progress_window_driver REPORT PATH...   -> 0 after "CancelRequested", 3 when 60 s pass
+//   progress_window_driver PATH...   -> 0 after "CancelRequested", 3 when 60 s pass
 //
 // The paths are the members written one after another, each an equal share of the total.
 #include <windows.h>
@@ -56,28 +56,26 @@ void Report(FILE* out, HWND window) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  FILE* out = argc > 2 ? fopen(argv[1], "wb") : nullptr;
-  if (!out) return 2;
+  if (argc < 2) return 2;
   UserInterface& ui = PlatformUserInterface();
   ui.OpenProgress();
   HWND window = ProgressWindow();
   if (!window) return 1;
   CancelRequested = false;
   FullRepaintPending = true;
-  const int32_t share = kTotal / (argc - 2);
+  const int32_t share = kTotal / (argc - 1);
   int32_t done = 0;
   for (;; done += kStep) {
-    ui.UpdateProgress(argv[2 + done / share], done, kTotal);
+    ui.UpdateProgress(argv[1 + done / share], done, kTotal);
     if (CancelRequested || ProgressPercent(done, kTotal) >= kPauseAt) break;
   }
-  const std::string path = argv[2 + done / share];
+  const std::string path = argv[1 + done / share];
   ui.UpdateProgress(path, done, kTotal);
-  Report(out, window);
+  Report(stdout, window);
   for (const DWORD start = GetTickCount(); !CancelRequested && GetTickCount() - start < kPauseMs; Sleep(10)) {
     ui.UpdateProgress(path, done, kTotal);
   }
-  if (CancelRequested) fprintf(out, "CancelRequested\n");
+  if (CancelRequested) printf("CancelRequested\n");
   ui.CloseProgress();
-  fclose(out);
   return CancelRequested ? 0 : 3;
 }
