@@ -41,7 +41,7 @@ def wait_until(what, found, process, seconds=60):
         ended, value = process.poll() is not None, found()
         if value:
             return value
-        assert not ended, "ended (%d) before %s" % (process.returncode, what)
+        assert not ended, "ended (%d) before %s: %r" % (process.returncode, what, process.stderr and process.stderr.read())
         time.sleep(0.05)
     raise AssertionError("timed out waiting for " + what)
 
@@ -73,9 +73,6 @@ class Scratch:
     def temp(self, name=""):
         """A member's place in the temporary folder ("\\" separated names)."""
         return os.path.join(self.tmp, *name.split("\\"))
-
-    def seen(self, name=""):
-        return seen(self.tmp) + SEP + name.replace("\\", SEP)
 
     def pack(self, members, config_text, checked=False):
         arguments = [os.path.join(NATIVE, "tests", "e2e", "e2e_pack")] + ["--checked"] * checked + [STUB, self.installer]
@@ -148,7 +145,7 @@ def members_while_running(test, s):
         test.assertEqual((read(s.temp(m.name)), status.st_mtime, bool(status.st_mode & stat.S_IWUSR)),
                          (m.content, time.mktime(stamp.timetuple()), not m.attributes & 1), m.name)
     test.assertFalse(os.path.exists(s.temp(CONFIG_NAME)), "the configuration is not deleted")
-    test.assertEqual(s.listed(), [s.seen(m.name) for m in test.members])
+    test.assertEqual(s.listed(), [seen(s.temp(m.name)) for m in test.members])
     write(s.temp("go"), b"")
 
 
@@ -209,18 +206,17 @@ Scenario = namedtuple("Scenario", "name members config temp box cancel exit args
 
 
 def scenarios():
-    p, report = PROGRAM, "Parameters=--report report.txt"
+    p, run = PROGRAM, config("Executable=" + PROGRAM, "Parameters=--report report.txt")
     readme, starter = Member("readme.txt", b"Read me.\r\n"), Member(PROGRAM, None)
     big = random.Random(7).randbytes((40 if WINDOWS else 8) << 20)  # incompressible, the slowest to unpack
-    old_manual = dict(members=[readme, Member("docs\\manual.txt", b"new manual"), starter],
-                      config=config("Executable=" + p, report, "OverWrite=0"),
+    old_manual = dict(members=[readme, Member("docs\\manual.txt", b"new manual"), starter], config=run + b"OverWrite=0\r\n",
                       prepare=lambda test, s: os.makedirs(s.temp("docs")) or write(s.temp("docs\\manual.txt"), b"old"))
     return [
         Scenario("full_run", None, config("Executable=" + p, 'Parameters=--report report.txt --wait-for go "two words"'
                                           " <td>lower <TD>x"), during=members_while_running,
                  args=[p, "--report", "report.txt", "--wait-for", "go", "two words", "<T>lower", "<TD>x"],
                  gone=["readme.txt", "docs\\notes.txt", "data\\table.bin", p, LIST_NAME], kept=["docs", "data"]),
-        Scenario("no_executable", [readme, Member("docs\\a.txt", b"a")], config(report, "UseDirs=1"),
+        Scenario("no_executable", [readme, Member("docs\\a.txt", b"a")], config("Parameters=-x", "UseDirs=1"),
                  kept=["readme.txt", "docs\\a.txt"], listed=["readme.txt", "docs\\a.txt"]),
         # The `Executable` value carries arguments of its own, which must stay arguments, and the
         # temporary folder a blank, at which a program is planted.
@@ -233,17 +229,16 @@ def scenarios():
                  kept=["docs\\manual.txt"], gone=["readme.txt"], **old_manual),
         Scenario("overwrite_cancel", box=("File Exists", "Escape"), kept=["docs\\manual.txt", "readme.txt"],
                  gone=[p], listed=["readme.txt"], **old_manual),
-        Scenario("cancel_during_a_member", [readme, Member("big.bin", big), starter], config("Executable=" + p, report),
+        Scenario("cancel_during_a_member", [readme, Member("big.bin", big), starter], run,
                  cancel=True, kept=["readme.txt"], gone=[p], listed=["readme.txt", "big.bin"],
                  check=lambda test, s: test.assertLess(os.path.getsize(s.temp("big.bin")), len(big), "not cut short")),
-        Scenario("damaged_archive", [Member("readme.txt", b"Read me.\r\n" * 1000), starter],
-                 config("Executable=" + p, report), prepare=cut_at(0, 1, -5000), box=("Archive read error", "Return"),
-                 says="^Archive read error: This is not a valid archive\n$",
+        Scenario("damaged_archive", [Member("readme.txt", b"Read me.\r\n" * 1000), starter], run, prepare=cut_at(0, 1, -5000),
+                 box=("Archive read error", "Return"), says="^Archive read error: This is not a valid archive\n$",
                  check=lambda test, s: test.assertEqual(os.listdir(s.tmp), [])),
         Scenario("damaged_member", [Member("manual.bin", random.Random(3).randbytes(30000)), starter],
-                 config("Executable=" + p, report), checked=True, prepare=spoil_first_checksum, box=("Error", "Return"),
+                 run, checked=True, prepare=spoil_first_checksum, box=("Error", "Return"),
                  gone=[p], says=r"^Error: Checksum error in file \S+manual\.bin\.\r\nThe installer is damaged\.\n$"),
-        Scenario("uncreatable_folder", [readme, Member("sub\\file.txt", b"x"), starter], config("Executable=" + p, report),
+        Scenario("uncreatable_folder", [readme, Member("sub\\file.txt", b"x"), starter], run,
                  box=("Anwendungsfehler", "Return"), exit=(1,), kept=["readme.txt", LIST_NAME],
                  prepare=lambda test, s: write(s.temp("sub"), b"in the way"),
                  says=r"^Exception Exception im Modul installer bei [0-9A-F]{8,}\.\nThis is not a valid directory name\.\n$"),
@@ -252,7 +247,7 @@ def scenarios():
         Scenario("dll_search", [readme], config(), env=dict(os.environ, WINEDEBUG="+relay"), kept=["readme.txt"],
                  check=dll_search_restricted_first, on="wine"),
     ] + [  # cut installers: a message or the error report, never a sanitizer, nothing started or left outside
-        Scenario("cut_%d" % i, None, config("Executable=" + p, report), prepare=cut_at(*cut), exit=(0, 1), on="native")
+        Scenario("cut_%d" % i, None, run, prepare=cut_at(*cut), exit=(0, 1), on="native")
         for i, cut in enumerate([(1, 0, 0), (1, 0, 1), (1, 0, 9), (1, 0, 40), (1, 0, 200), (0.5, 0.5, 0),
                                  (0, 1, -300), (0, 1, -30), (0, 1, -1)])]
 
@@ -281,13 +276,13 @@ class Scenarios(unittest.TestCase):
             self.assertIsNone(report, "the program was started")
         else:
             self.assertIsNotNone(report, "the program did not run: " + errors)
-            args = [s.seen(c.args[0])] + [a.replace("<T>", s.seen()) for a in c.args[1:]]
+            args = [seen(s.temp(c.args[0]))] + [a.replace("<T>", seen(s.temp())) for a in c.args[1:]]
             self.assertEqual(report[1:1 + len(args)], ["arg %d: %s" % a for a in enumerate(args)])
             self.assertEqual((report[-1], c.reported in report), ("sample_setup done", True))
         self.assertEqual([n for n in c.kept if not os.path.exists(s.temp(n))], [], "gone")
         self.assertEqual([n for n in c.gone if os.path.exists(s.temp(n))], [], "still there")
         if c.listed:
-            self.assertEqual(s.listed(), [s.seen(name) for name in c.listed])
+            self.assertEqual(s.listed(), [seen(s.temp(name)) for name in c.listed])
         self.assertEqual(s.outside_temp(), self.outside)
         c.check and c.check(self, s)
 
@@ -319,8 +314,9 @@ class WineOnly(unittest.TestCase):
         self.addCleanup(lambda: process.poll() is None and (process.kill() or process.wait()))
         fields = {}
         while "paused" not in fields:  # the driver's report, one "key value" a line
-            key, _, value = process.stdout.readline().decode("latin-1").rstrip("\r\n").partition(" ")
-            fields[key or process.wait()] = value
+            line = process.stdout.readline().decode("latin-1").rstrip("\r\n")
+            assert line, "the driver ended (%s) before 40 %%" % process.wait()
+            fields.update([line.partition(" ")[::2]])
         time.sleep(1)  # let the queued paint messages be drained
         screen_w, screen_h, left, top, right, bottom, bar_l, bar_t, bar_r, bar_b, split = (
             int(v) for k in ("screen", "window", "bar", "split") for v in fields[k].split())
