@@ -1,5 +1,6 @@
 # Sourced by the scripts and tests that handle Windows programs: which Wine loader runs which
-# word size, what a program image is built for, and where a Windows build keeps its stub.
+# word size, what a program image is built for, where a Windows build keeps its stub, and the
+# test scripts' common start.
 
 # sfx_wine_loader 32|64: the Wine loader for programs of that word size.
 sfx_wine_loader() {
@@ -55,3 +56,21 @@ sfx_can_run_win32() {
   fi
   [ "$SFX_RUNS_WIN32" = yes ]
 }
+
+# sfx_test_start NAME NATIVE_BUILD [WINDOWS_BUILD]: the start of a test script. Sets native and
+# build (absolute), sfxpack (the native one), stub (the Windows build's) and work, a scratch
+# folder removed on exit; fail MESSAGE ends the test.
+sfx_test_start() {
+  sfx_test=$1
+  native=$(cd "${2:?usage: $0 NATIVE_BUILD [WINDOWS_BUILD]}" && pwd) || exit 2
+  sfxpack=$native/tools/sfxpack/sfxpack
+  [ -x "$sfxpack" ] || fail "no sfxpack in $native"
+  if [ -n "${3:-}" ]; then
+    build=$(cd "$3" && pwd) || exit 2
+    stub=$(sfx_windows_stub "$build")
+    [ -f "$stub" ] || fail "no stub in $build/app"
+  fi
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+}
+fail() { echo "${sfx_test:-test}: FAIL: $*" >&2; exit 1; }

@@ -4,11 +4,9 @@
 //
 //   e2e_pack [--checked] STUB OUT [NAME FILE ATTRIBUTES DAYS]...
 //
-// --checked adds the checksum block behind the data, as the builder does.
-//
-// DAYS is the date as a day count from 1899-12-30 (fraction = time of day). The last member
-// should be the configuration.
-#include <cstdio>
+// --checked adds the checksum block behind the data, as the builder does. DAYS is the date as
+// a day count from 1899-12-30 (fraction = time of day). The last member should be the
+// configuration.
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -23,10 +21,7 @@ namespace {
 
 ArchiveBytes ReadAll(const char* path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "e2e_pack: cannot read %s\n", path);
-    std::exit(1);
-  }
+  if (!in) std::exit(1);
   return ArchiveBytes(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -34,14 +29,9 @@ ArchiveBytes ReadAll(const char* path) {
 
 int main(int argc, char** argv) {
   const bool checked = argc > 1 && std::string(argv[1]) == "--checked";
-  if (checked) {
-    --argc;
-    ++argv;
-  }
-  if (argc < 3 || (argc - 3) % 4 != 0) {
-    std::fprintf(stderr, "usage: e2e_pack [--checked] STUB OUT [NAME FILE ATTRIBUTES DAYS]...\n");
-    return 2;
-  }
+  argc -= checked;
+  argv += checked;
+  if (argc < 3 || (argc - 3) % 4 != 0) return 2;
   std::vector<TMemberEntry> entries;
   std::vector<ArchiveBytes> streams;
   std::vector<uint32_t> checksums;

@@ -9,15 +9,15 @@
 
 namespace {
 
+using Calls = std::vector<std::string>;
+
 class FakeStarter : public ElevatedStarter {
  public:
-  std::set<std::string> files;
   bool consent = true;
-  std::vector<std::string> calls;
+  Calls calls;
 
-  bool IsPresent(const std::string& path) override { return files.count(path) != 0; }
-  bool StartElevated(const std::string& program, const std::string& parameters,
-                     bool hidden) override {
+  bool IsPresent(const std::string&) override { return false; }
+  bool StartElevated(const std::string& program, const std::string& parameters, bool hidden) override {
     calls.push_back("start [" + program + "] [" + parameters + "]" + (hidden ? " hidden" : ""));
     return consent;
   }
@@ -25,54 +25,47 @@ class FakeStarter : public ElevatedStarter {
   void ReleaseStarted() override { calls.push_back("release"); }
 };
 
-using Calls = std::vector<std::string>;
+struct Case {
+  unsigned long error;
+  const char* commandLine;
+  bool hidden, wait, consent, started;
+  Calls calls;
+};
 
 }  // namespace
 
-TEST(Elevation, OnlyElevationRequiredTriesTheShell) {
-  for (unsigned long error : {2ul, 5ul, 193ul, 1223ul}) {
+TEST(Elevation, OnlyElevationRequiredTriesTheShellAndAStartedProgramIsWaitedForLikeACreatedOne) {
+  const Case cases[] = {
+      {2, "C:\\T\\setup.exe", false, true, true, false, {}},
+      {5, "C:\\T\\setup.exe", false, true, true, false, {}},
+      {193, "C:\\T\\setup.exe", false, true, true, false, {}},
+      {1223, "C:\\T\\setup.exe", false, true, true, false, {}},
+      {kErrorElevationRequired, "\"C:\\My Temp\\setup.exe\" /q /log x", false, true, true, true,
+       {"start [C:\\My Temp\\setup.exe] [/q /log x]", "wait", "release"}},
+      {kErrorElevationRequired, "C:\\T\\a.exe", true, false, true, true, {"start [C:\\T\\a.exe] [] hidden", "release"}},
+      // Refused consent is a failure to start: no wait for what never started.
+      {kErrorElevationRequired, "C:\\T\\a.exe x", false, true, false, false, {"start [C:\\T\\a.exe] [x]"}},
+      {kErrorElevationRequired, "   ", false, true, true, false, {}},
+  };
+  for (const Case& c : cases) {
     FakeStarter starter;
-    EXPECT_FALSE(LaunchAfterCreateFailure(error, starter, "C:\\T\\setup.exe", false, true));
-    EXPECT_TRUE(starter.calls.empty()) << error;
+    starter.consent = c.consent;
+    EXPECT_EQ(LaunchAfterCreateFailure(c.error, starter, c.commandLine, c.hidden, c.wait), c.started) << c.commandLine;
+    EXPECT_EQ(starter.calls, c.calls) << c.error << " " << c.commandLine;
   }
 }
 
-TEST(Elevation, StartedProgramIsWaitedForLikeACreatedOne) {
-  FakeStarter starter;
-  EXPECT_TRUE(LaunchAfterCreateFailure(kErrorElevationRequired, starter,
-                                       "\"C:\\My Temp\\setup.exe\" /q /log x", false, true));
-  EXPECT_EQ(starter.calls, (Calls{"start [C:\\My Temp\\setup.exe] [/q /log x]", "wait", "release"}));
-
-  FakeStarter noWait;
-  EXPECT_TRUE(LaunchAfterCreateFailure(kErrorElevationRequired, noWait, "C:\\T\\a.exe", true, false));
-  EXPECT_EQ(noWait.calls, (Calls{"start [C:\\T\\a.exe] [] hidden", "release"}));
-}
-
-TEST(Elevation, RefusedConsentIsAFailureToStart) {
-  FakeStarter starter;
-  starter.consent = false;
-  EXPECT_FALSE(LaunchAfterCreateFailure(kErrorElevationRequired, starter, "C:\\T\\a.exe x", false, true));
-  EXPECT_EQ(starter.calls, (Calls{"start [C:\\T\\a.exe] [x]"})) << "no wait for what never started";
-
-  FakeStarter empty;
-  EXPECT_FALSE(LaunchAfterCreateFailure(kErrorElevationRequired, empty, "   ", false, true));
-  EXPECT_TRUE(empty.calls.empty());
-}
-
 TEST(Elevation, SplitFollowsTheCreateProcessRule) {
-  const std::set<std::string> files = {"C:\\Doc and Set\\T\\setup.exe", "C:\\Doc.exe",
-                                       "C:\\Other Dir\\tool"};
-  auto present = [&](const std::string& p) { return files.count(p) != 0; };
+  const std::set<std::string> files = {"C:\\Doc and Set\\T\\setup.exe", "C:\\Doc.exe", "C:\\Other Dir\\tool"};
   auto split = [&](const std::string& line) {
-    const TProgramAndParameters s = SplitCommandLine(line, present);
+    const TProgramAndParameters s = SplitCommandLine(line, [&](const std::string& p) { return files.count(p) != 0; });
     return s.program + "|" + s.parameters;
   };
   // Shortest cut first, with ".exe" tried for a name without extension: the planted
   // C:\Doc.exe wins, exactly as it would have for CreateProcessA.
   EXPECT_EQ(split("C:\\Doc and Set\\T\\setup.exe /s"), "C:\\Doc.exe|and Set\\T\\setup.exe /s");
   EXPECT_EQ(split("C:\\Other Dir\\tool  -a\t-b"), "C:\\Other Dir\\tool|-a\t-b");
-  EXPECT_EQ(split("\"C:\\Doc and Set\\T\\setup.exe\"   /s \"q r\""),
-            "C:\\Doc and Set\\T\\setup.exe|/s \"q r\"");
+  EXPECT_EQ(split("\"C:\\Doc and Set\\T\\setup.exe\"   /s \"q r\""), "C:\\Doc and Set\\T\\setup.exe|/s \"q r\"");
   EXPECT_EQ(split("  \"C:\\x y\\unclosed /a"), "C:\\x y\\unclosed /a|");
   EXPECT_EQ(split("C:\\missing\\prog.exe /a /b"), "C:\\missing\\prog.exe|/a /b");
   EXPECT_EQ(split("C:\\alone.exe"), "C:\\alone.exe|");

@@ -20,17 +20,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Two folder levels are enough for the sample's files and keep a crowded temporary folder
-// from flooding the output.
-constexpr int kListingDepth = 2;
-
-std::vector<std::string> FilesBeside(const fs::path& folder, const fs::path& self,
-                                     const fs::path& report) {
+// Two folder levels (depth 0 and 1) are enough for the sample's files and keep a crowded
+// temporary folder from flooding the output.
+std::vector<std::string> FilesBeside(const fs::path& folder, const fs::path& self, const fs::path& report) {
   std::vector<std::string> lines;
   std::error_code error;
-  for (auto it = fs::recursive_directory_iterator(folder, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    if (it.depth() >= kListingDepth - 1) it.disable_recursion_pending();
+  for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::recursive_directory_iterator();
+       it.increment(error)) {
+    if (it.depth() >= 1) it.disable_recursion_pending();
     if (!it->is_regular_file(error) || it->path() == self || it->path() == report) continue;
     const std::string name = it->path().lexically_relative(folder).generic_string();
     lines.push_back("file: " + name + " " + std::to_string(it->file_size(error)));

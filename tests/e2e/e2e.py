@@ -1,0 +1,368 @@
+#!/usr/bin/env python3
+"""End-to-end runs of real installers, one table of scenarios for the native stub and (under Wine and a
+display) the stub of a Windows build: e2e.py NATIVE_BUILD [WINDOWS_BUILD] [unittest options]. The user's
+answers go to the terminal (native) or, by caption with xdotool, to the windows (Wine)."""
+import datetime, fcntl, os, random, re, select, shutil, signal, stat, struct, subprocess, sys, tempfile, termios
+import time, unittest, zlib
+from collections import namedtuple
+from pathlib import Path
+
+WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-run.sh")
+CAPTION, CONFIG_NAME, LIST_NAME = "Vask Setup Selbstentpacker", "$k$v$t$r.cnf", "$d$e$l$.lst"
+TIMEOUT = 180
+NATIVE = WINDOWS = None  # the build folders
+EXE = SEP = STUB = SAMPLE = PROGRAM = None  # the platform's: set by main()
+Member = namedtuple("Member", "name content attributes days", defaults=(32, 44000.5))
+
+
+def read(path):
+    return Path(path).read_bytes()
+
+
+def write(path, data):
+    Path(path).write_bytes(data)
+
+
+def config(*lines):
+    return "\r\n".join(("[KVTR Configuration]",) + lines + ("",)).encode()
+
+
+def seen(path):
+    """A path as the stub and the program started by it write it."""
+    return "Z:" + path.replace("/", "\\") if WINDOWS else path
+
+
+def xdotool(*arguments):
+    return subprocess.run(["xdotool"] + [str(a) for a in arguments], capture_output=True, text=True).stdout
+
+
+def wait_until(what, found, process, seconds=60):
+    for _ in range(seconds * 20):
+        ended, value = process.poll() is not None, found()
+        if value:
+            return value
+        assert not ended, "ended (%d) before %s: %r" % (process.returncode, what, process.stderr and process.stderr.read())
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def wait_for_window(title, process):
+    window = wait_until(title, lambda: xdotool("search", "--onlyvisible", "--name", "^%s$" % title).split(), process)
+    time.sleep(0.3)  # let it take its keyboard focus
+    return window[0]
+
+
+def geometry(window):
+    values = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", window).split())
+    return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+
+def click_middle(left, top, right, bottom):
+    xdotool("mousemove", (left + right) // 2, (top + bottom) // 2, "click", 1)
+
+
+class Scratch:
+    """The installer and the stub's temporary folder tmp; the stub run on a terminal of its own
+    (the overwrite question) with TMPDIR, or under Wine with with_temp.exe setting TMP."""
+
+    def __init__(self, temp_name="tmp"):
+        self.root = tempfile.mkdtemp(prefix="sfx_e2e_")
+        self.tmp, self.installer = os.path.join(self.root, temp_name), os.path.join(self.root, "installer" + EXE)
+        os.makedirs(self.tmp)
+
+    def temp(self, name=""):
+        """A member's place in the temporary folder ("\\" separated names)."""
+        return os.path.join(self.tmp, *name.split("\\"))
+
+    def pack(self, members, config_text, checked=False):
+        arguments = [os.path.join(NATIVE, "tests", "e2e", "e2e_pack")] + ["--checked"] * checked + [STUB, self.installer]
+        with tempfile.TemporaryDirectory(dir=self.root) as folder:
+            for index, member in enumerate(members + [Member(CONFIG_NAME, config_text)]):
+                write(os.path.join(folder, str(index)), member.content)
+                arguments += [member.name, os.path.join(folder, str(index)), str(member.attributes), repr(member.days)]
+            subprocess.run(arguments, check=True)
+        os.chmod(self.installer, 0o755)
+
+    def start(self, env=None):
+        if WINDOWS:
+            with_temp = os.path.join(WINDOWS, "tests", "e2e", "with_temp.exe")
+            return subprocess.Popen([WINE_RUN, with_temp, seen(self.tmp) + "\\", seen(self.installer)], env=env,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.terminal, slave = os.openpty()
+        process = subprocess.Popen([self.installer], cwd=self.root, env=dict(os.environ, TMPDIR=self.tmp),
+                                   stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
+                                   preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        os.close(slave)
+        return process
+
+    def finish(self, process):
+        try:
+            return process.communicate(timeout=TIMEOUT)[1].decode("utf-8", "replace")
+        finally:
+            WINDOWS or os.close(self.terminal)
+
+    def answer(self, process, caption, key):
+        if WINDOWS:
+            xdotool("windowfocus", "--sync", wait_for_window(caption, process), "key", key)
+        elif caption == "File Exists":  # the other messages go to stderr
+            shown = b""
+            while b"Overwrite?" not in shown:
+                assert select.select([self.terminal], [], [], TIMEOUT)[0], "no overwrite question"
+                shown += os.read(self.terminal, 1000)
+            os.write(self.terminal, {"Escape": b"c"}.get(key, key.encode()) + b"\n")
+
+    def cancel(self, process):
+        """"Abbruch" (centred at the window's foot: dialog units 78..128 x 49..63 of 207x66) or Ctrl-C."""
+        if WINDOWS:
+            left, top, width, height = geometry(wait_for_window(CAPTION, process))
+            return click_middle(left, top + height - 16, left + width, top + height - 16)
+        wait_until("big.bin", lambda: os.path.exists(self.temp("big.bin")), process)
+        process.send_signal(signal.SIGINT)
+
+    def report(self):
+        """What sample_setup --report report.txt wrote, or None when it did not run."""
+        return read(self.temp("report.txt")).decode().splitlines() if os.path.exists(self.temp("report.txt")) else None
+
+    def listed(self):
+        """The delete list, its "\\" written as the platform does."""
+        return [line.replace("\\", SEP) for line in read(self.temp(LIST_NAME)).decode("latin-1").split("\r\n") if line]
+
+    def outside_temp(self):
+        """Everything in the scratch folder but the installer and the temporary folder."""
+        found = []
+        for folder, dirs, files in os.walk(self.root):
+            dirs[:] = [d for d in dirs if os.path.join(folder, d) != self.tmp]
+            found += [os.path.join(folder, n) for n in files + dirs if os.path.join(folder, n) != self.installer]
+        return found
+
+
+def members_while_running(test, s):
+    """While the program runs: every member byte-exact with its date and attributes, the
+    configuration gone, the delete list naming every member in order."""
+    wait_until("the program", lambda: os.path.exists(s.temp("go.waiting")), test.process)
+    for m in test.members:
+        status, stamp = os.stat(s.temp(m.name)), datetime.datetime(1899, 12, 30) + datetime.timedelta(days=m.days)
+        test.assertEqual((read(s.temp(m.name)), status.st_mtime, bool(status.st_mode & stat.S_IWUSR)),
+                         (m.content, time.mktime(stamp.timetuple()), not m.attributes & 1), m.name)
+    test.assertFalse(os.path.exists(s.temp(CONFIG_NAME)), "the configuration is not deleted")
+    test.assertEqual(s.listed(), [seen(s.temp(m.name)) for m in test.members])
+    write(s.temp("go"), b"")
+
+
+def plant_program_at_prefix(test, s):
+    """What a split at the temporary folder's blank would start: <root>/my (<root>\\my.exe)."""
+    test.outside = [os.path.join(s.root, "my" + EXE)]
+    write(test.outside[0], read(SAMPLE) if WINDOWS else b"#!/bin/sh\ntouch '%s/ran'\n" % s.root.encode())
+    os.chmod(test.outside[0], 0o755)
+
+
+def spoil_first_checksum(test, s):
+    # The first member's recorded checksum changed, the block's own made right again: the
+    # stream decodes as packed, only the check can tell.
+    image = bytearray(read(s.installer))
+    block = image.rindex(b"SFXSUM01")
+    image[block + 16] ^= 0x01
+    image[-4:] = struct.pack("<I", zlib.crc32(image[block:-4]))
+    write(s.installer, image)
+
+
+def pack_code_page_names(test, s):
+    os.makedirs(os.path.join(s.root, "tree", "\u00dcbersicht"))
+    write(os.path.join(s.root, "tree", "\u00dcbersicht", "Gr\u00fc\u00dfe.txt"), b"Hallo\r\n")
+    subprocess.run([os.path.join(NATIVE, "tools", "sfxpack", "sfxpack"), "create", "--stub", STUB, "-o", s.installer,
+                    os.path.join(s.root, "tree")], check=True, capture_output=True)
+    shutil.rmtree(os.path.join(s.root, "tree"))
+
+
+def dll_search_restricted_first(test, s):
+    """Wine's call trace of the stub's own thread: SetDefaultDllDirectories(system folder only)
+    comes before any LoadLibrary and before the progress dialog is created."""
+    calls = [line for line in test.errors.splitlines() if ":Call " in line]
+    dialog = [c for c in calls if "CreateDialogParamA" in c and "QZProgressClass" in c]
+    test.assertTrue(dialog, "no progress dialog in the trace")
+    own = [c for c in calls if c.startswith(dialog[0].split(":")[0] + ":")]
+    first = next((i for i, c in enumerate(own) if re.search(r"KERNEL32\.SetDefaultDllDirectories\(0*800\)", c)), None)
+    test.assertIsNotNone(first, "SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) not called")
+    test.assertEqual([c for c in own[:first] if "LoadLibrary" in c or "CreateDialogParamA" in c], [])
+
+
+def cut_at(stub, whole, offset):
+    """Cuts the installer at offset from the stub's end (stub) and from the whole's end (whole)."""
+    def cut(test, s):
+        image = read(s.installer)
+        write(s.installer, image[:int(stub * os.path.getsize(STUB) + whole * len(image) + offset)])
+    return cut
+
+
+# What the installer holds (members None: the sample set), the user's answer to a box by its
+# caption or a cancel, and what must hold after the run: exit codes, the started program's
+# arguments (none: not started) and a line of its report, files kept and gone in the temporary
+# folder, the delete list, and `says`, the native stub's messages on stderr (under Wine the
+# boxes answered by their captions). Hooks: prepare before the run, during it, check after it.
+Scenario = namedtuple("Scenario", "name members config temp box cancel exit args reported kept gone listed says "
+                      "prepare during check checked env on", defaults=(
+                          "tmp", None, False, (0,), (), "sample_setup done", (), (), None, None, None, None, None,
+                          False, None, "native wine"))
+
+
+def scenarios():
+    p, run = PROGRAM, config("Executable=" + PROGRAM, "Parameters=--report report.txt")
+    readme, starter, read_only = Member("readme.txt", b"Read me.\r\n"), Member(PROGRAM, None), ["docs\\manual.txt"]
+    big = random.Random(7).randbytes((40 if WINDOWS else 8) << 20)  # incompressible, the slowest to unpack
+    old_manual = dict(members=[readme, Member("docs\\manual.txt", b"new manual"), starter], config=run + b"OverWrite=0\r\n",
+                      prepare=lambda test, s: os.makedirs(s.temp("docs")) or write(s.temp("docs\\manual.txt"), b"old"))
+    return [
+        Scenario("full_run", None, config("Executable=" + p, 'Parameters=--report report.txt --wait-for go "two words"'
+                                          " <td>lower <TD>x"), during=members_while_running,
+                 args=[p, "--report", "report.txt", "--wait-for", "go", "two words", "<T>lower", "<TD>x"],
+                 # The clean-up's DeleteFile leaves the read-only member, which unlink removes.
+                 gone=["readme.txt", "docs\\notes.txt", "data\\table.bin", p, LIST_NAME] + read_only * (not WINDOWS),
+                 kept=["docs", "data"] + read_only * bool(WINDOWS)),
+        Scenario("no_executable", [readme, Member("docs\\a.txt", b"a")], config("Parameters=-x", "UseDirs=1"),
+                 kept=["readme.txt", "docs\\a.txt"], listed=["readme.txt", "docs\\a.txt"]),
+        # The `Executable` value carries arguments of its own, which must stay arguments, and the
+        # temporary folder a blank, at which a program is planted.
+        Scenario("blank_in_temp", [readme, starter], config("Executable=%s --report report.txt" % p, "Parameters=/q"),
+                 "my temp", prepare=plant_program_at_prefix, args=[p, "--report", "report.txt", "/q"],
+                 gone=["readme.txt", p]),
+        Scenario("overwrite_yes", box=("File Exists", "y"), args=[p], reported="file: docs/manual.txt 10",
+                 gone=["docs\\manual.txt"], **old_manual),
+        Scenario("overwrite_no", box=("File Exists", "n"), args=[p], reported="file: docs/manual.txt 3",
+                 kept=["docs\\manual.txt"], gone=["readme.txt"], **old_manual),
+        Scenario("overwrite_cancel", box=("File Exists", "Escape"), kept=["docs\\manual.txt", "readme.txt"],
+                 gone=[p], listed=["readme.txt"], **old_manual),
+        Scenario("cancel_during_a_member", [readme, Member("big.bin", big), starter], run,
+                 cancel=True, kept=["readme.txt"], gone=[p], listed=["readme.txt", "big.bin"],
+                 check=lambda test, s: test.assertLess(os.path.getsize(s.temp("big.bin")), len(big), "not cut short")),
+        Scenario("damaged_archive", [Member("readme.txt", b"Read me.\r\n" * 1000), starter], run, prepare=cut_at(0, 1, -5000),
+                 box=("Archive read error", "Return"), says="^Archive read error: This is not a valid archive\n$",
+                 check=lambda test, s: test.assertEqual(os.listdir(s.tmp), [])),
+        Scenario("damaged_member", [Member("manual.bin", random.Random(3).randbytes(30000)), starter],
+                 run, checked=True, prepare=spoil_first_checksum, box=("Error", "Return"),
+                 gone=[p], says=r"^Error: Checksum error in file \S+manual\.bin\.\r\nThe installer is damaged\.\n$"),
+        Scenario("uncreatable_folder", [readme, Member("sub\\file.txt", b"x"), starter], run,
+                 box=("Anwendungsfehler", "Return"), exit=(1,), kept=["readme.txt", LIST_NAME],
+                 prepare=lambda test, s: write(s.temp("sub"), b"in the way"),
+                 says=r"^Exception Exception im Modul installer bei [0-9A-F]{8,}\.\nThis is not a valid directory name\.\n$"),
+        Scenario("code_page_names", [], None, prepare=pack_code_page_names,
+                 check=lambda test, s: test.assertEqual(read(s.temp("\u00dcbersicht\\Gr\u00fc\u00dfe.txt")), b"Hallo\r\n")),
+        Scenario("dll_search", [readme], config(), env=dict(os.environ, WINEDEBUG="+relay"), kept=["readme.txt"],
+                 check=dll_search_restricted_first, on="wine"),
+    ] + [  # cut installers: a message or the error report, never a sanitizer, nothing started or left outside
+        Scenario("cut_%d" % i, None, run, prepare=cut_at(*cut), exit=(0, 1), on="native")
+        for i, cut in enumerate([(1, 0, 0), (1, 0, 1), (1, 0, 9), (1, 0, 40), (1, 0, 200), (0.5, 0.5, 0),
+                                 (0, 1, -300), (0, 1, -30), (0, 1, -1)])]
+
+
+class Scenarios(unittest.TestCase):
+    def run_scenario(self, c):
+        s = Scratch(c.temp)
+        self.addCleanup(shutil.rmtree, s.root, True)
+        self.outside = []
+        members = sample_members() if c.members is None else c.members
+        self.members = [m._replace(content=read(SAMPLE)) if m.content is None else m for m in members]
+        c.config and s.pack(self.members, c.config, c.checked)
+        c.prepare and c.prepare(self, s)
+        self.process = s.start(c.env)
+        self.addCleanup(lambda: self.process.poll() is None and (self.process.kill() or self.process.wait()))
+        c.box and s.answer(self.process, *c.box)
+        c.cancel and s.cancel(self.process)
+        c.during and c.during(self, s)
+        errors = self.errors = s.finish(self.process)
+        self.assertIn(self.process.returncode, c.exit, errors[-3000:])
+        self.assertNotIn("Sanitizer", errors)
+        if not WINDOWS:
+            self.assertRegex(errors, c.says or ("^Exception " if self.process.returncode else "^"))
+        report = s.report()
+        if not c.args:
+            self.assertIsNone(report, "the program was started")
+        else:
+            self.assertIsNotNone(report, "the program did not run: " + errors)
+            args = [seen(s.temp(c.args[0]))] + [a.replace("<T>", seen(s.temp())) for a in c.args[1:]]
+            self.assertEqual(report[1:1 + len(args)], ["arg %d: %s" % a for a in enumerate(args)])
+            self.assertEqual((report[-1], c.reported in report), ("sample_setup done", True))
+        self.assertEqual([n for n in c.kept if not os.path.exists(s.temp(n))], [], "gone")
+        self.assertEqual([n for n in c.gone if os.path.exists(s.temp(n))], [], "still there")
+        if c.listed:
+            self.assertEqual(s.listed(), [seen(s.temp(name)) for name in c.listed])
+        self.assertEqual(s.outside_temp(), self.outside)
+        c.check and c.check(self, s)
+
+
+def sample_members():
+    """Dates are days since 1899-12-30, the fraction the time of day: 2023-03-15 12:00, 2020-01-02 6:00 ..."""
+    return [Member(PROGRAM, read(SAMPLE)), Member("readme.txt", b"Read me first.\r\n", 32, 45000.5),
+            Member("docs\\manual.txt", b"Manual\r\n" * 300, 33, 43832.25),
+            Member("docs\\notes.txt", b"", 32, 43654.770833333336),
+            Member("data\\table.bin", bytes((i * 7919 + (i >> 5)) & 0xFF for i in range(70000)), 32, 40000.0)]
+
+
+class WineOnly(unittest.TestCase):
+    def test_the_progress_window_on_the_screen(self):
+        """progress_window_driver holds the real window at 40 %: it is centred, the bar filled in
+        the highlight colour up to the split and in the face colour after it, the label shortened
+        with "...\\"; a click on the bar does not cancel, one on "Abbruch" does. The screenshot
+        stays as WINDOWS_BUILD/artifacts/progress-40.png."""
+        work = tempfile.mkdtemp(prefix="sfx_gui_")
+        self.addCleanup(shutil.rmtree, work, True)
+        # With no window manager on the virtual screen, Wine draws the caption and frame itself.
+        subprocess.run([WINE_RUN, "reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\progress_window_driver.exe\\"
+                        "X11 Driver", "/v", "Decorated", "/d", "N", "/f"], capture_output=True)
+        screen = os.path.join(work, "screen.ppm")
+        process = subprocess.Popen([WINE_RUN, os.path.join(WINDOWS, "tests", "gui", "progress_window_driver.exe"),
+                                    "C:\\Programme\\Beispielanwendung mit langem Namen\\Daten\\Unterordner\\"
+                                    "Noch tiefer\\setup.daten.tgz", "C:\\Programme\\Beispiel\\readme.txt"],
+                                   stdout=subprocess.PIPE)
+        self.addCleanup(lambda: process.poll() is None and (process.kill() or process.wait()))
+        fields = {}
+        while "paused" not in fields:  # the driver's report, one "key value" a line
+            line = process.stdout.readline().decode("latin-1").rstrip("\r\n")
+            assert line, "the driver ended (%s) before 40 %%" % process.wait()
+            fields.update([line.partition(" ")[::2]])
+        time.sleep(1)  # let the queued paint messages be drained
+        screen_w, screen_h, left, top, right, bottom, bar_l, bar_t, bar_r, bar_b, split = (
+            int(v) for k in ("screen", "window", "bar", "split") for v in fields[k].split())
+        self.assertEqual((left, top), (int((screen_w - right + left) / 2), int((screen_h - bottom + top) / 2)))
+        self.assertEqual(geometry(wait_for_window(CAPTION, process)), (left, top, right - left, bottom - top))
+        self.assertRegex(fields["label"], r"^C:\\\.\.\.\\.*\\setup\.daten\.tgz$")
+        self.assertEqual(fields["bartext"], "40")
+
+        os.makedirs(os.path.join(WINDOWS, "artifacts"), exist_ok=True)
+        subprocess.run(["import", "-window", "root", "-depth", "8", screen], check=True)
+        subprocess.run(["convert", screen, "-crop", "%dx%d+%d+%d" % (right - left + 20, bottom - top + 20, left - 10,
+                        top - 10), "+repage", os.path.join(WINDOWS, "artifacts", "progress-40.png")], check=True)
+        _, width, _, _, pixels = read(screen).split(maxsplit=4)
+        highlight, face = (bytes.fromhex(fields[k]) for k in ("highlight", "face"))
+
+        def row(y, start, end):
+            return [pixels[3 * (y * int(width) + x):3 * (y * int(width) + x) + 3] for x in range(start, end)]
+        self.assertTrue(bar_l + 1 < split < bar_r - 1, split)
+        for y in (bar_t + 1, bar_b - 2):  # the inner edge rows, clear of the text
+            self.assertEqual(row(y, bar_l + 1, bar_r - 1), [highlight] * (split - bar_l - 1) + [face] * (bar_r - 1 - split))
+        middle = (bar_t + bar_b) // 2  # "40%" lies right of the split, in the highlight colour
+        self.assertIn(highlight, sum((row(y, split, bar_r - 1) for y in range(middle - 4, middle + 5)), []))
+
+        click_middle(bar_l, bar_t, bar_r, bar_b)  # the bar is a button too
+        self.assertEqual(select.select([process.stdout], [], [], 1.5)[0], [], "a click on the bar cancelled")
+        click_middle(*(int(v) for v in fields["button"].split()))
+        self.assertEqual((process.communicate(timeout=TIMEOUT)[0], process.returncode), (b"CancelRequested\r\n", 0))
+
+
+def main():
+    global NATIVE, WINDOWS, EXE, SEP, STUB, SAMPLE, PROGRAM
+    builds = [os.path.abspath(a) for a in sys.argv[1:3] if not a.startswith("-")]
+    NATIVE, WINDOWS = (builds + [None])[:2]
+    EXE, SEP = (".exe", "\\") if WINDOWS else ("", "/")
+    PROGRAM = "sample_setup" + EXE
+    SAMPLE = os.path.join(WINDOWS or NATIVE, "tests", "payload", PROGRAM)
+    STUB = next(p for p in (os.path.join(WINDOWS or NATIVE, "app", n) for n in ("sfxstub64.exe", "sfxstub.exe",
+                                                                                 "sfxstub")) if os.path.exists(p))
+    for c in scenarios():
+        if ("wine" if WINDOWS else "native") in c.on:
+            setattr(Scenarios, "test_" + c.name, lambda self, c=c: self.run_scenario(c))
+    WINDOWS or delattr(sys.modules[__name__], "WineOnly")
+    unittest.main(argv=sys.argv[:1] + sys.argv[1 + len(builds):], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
