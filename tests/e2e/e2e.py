@@ -215,9 +215,8 @@ def scenarios():
         Scenario("full_run", None, config("Executable=" + p, 'Parameters=--report report.txt --wait-for go "two words"'
                                           " <td>lower <TD>x"), during=members_while_running,
                  args=[p, "--report", "report.txt", "--wait-for", "go", "two words", "<T>lower", "<TD>x"],
-                 # The clean-up's DeleteFile leaves the read-only member, which unlink removes.
-                 gone=["readme.txt", "docs\\notes.txt", "data\\table.bin", p, LIST_NAME] + read_only * (not WINDOWS),
-                 kept=["docs", "data"] + read_only * bool(WINDOWS)),
+                 gone=["readme.txt", "docs\\notes.txt", "data\\table.bin", p, LIST_NAME] + read_only,
+                 kept=["docs", "data"]),
         Scenario("no_executable", [readme, Member("docs\\a.txt", b"a")], config("Parameters=-x", "UseDirs=1"),
                  kept=["readme.txt", "docs\\a.txt"], listed=["readme.txt", "docs\\a.txt"]),
         # The `Executable` value carries arguments of its own, which must stay arguments, and the
