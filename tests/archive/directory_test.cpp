@@ -48,14 +48,6 @@ TMemberEntry Entry(const std::string& name, int32_t unpacked, int32_t stored, in
   return {name, unpacked, stored, offset, attributes, date};
 }
 
-TEST(EntryFieldTest, SplitsAtEverySeparator) {
-  const struct { const char* line; const char* separator; int index; const char* field; } rows[] = {
-      {"a\tb\t", "\t", 1, "a"}, {"a\tb\t", "\t", 2, "b"}, {"a\tb\t", "\t", 3, ""}, {"a\tb\t", "\t", 4, ""},
-      {"a\tb\t", "\t", 0, ""}, {"\tx\t\ty", "\t", 1, ""}, {"\tx\t\ty", "\t", 4, "y"}, {"one", "\t", 1, "one"},
-      {"one", "\t", 2, ""}, {"a<>b<>>c", "<>", 3, ">c"}};
-  for (const auto& row : rows) EXPECT_EQ(EntryField(row.line, row.separator, row.index), row.field) << row.index;
-}
-
 // The published check values, and every split continued with Crc32Update giving the CRC of the
 // whole (the folding, the sixteen-byte steps and the byte-wise tail agree).
 TEST(Crc32Test, KnownValuesAndContinuation) {

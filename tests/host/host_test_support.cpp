@@ -1,5 +1,3 @@
-#include "tests/host/host_test_support.h"
-
 #include <gtest/gtest.h>
 
 #include "host/platform.h"

@@ -4,8 +4,7 @@
 
 #include "host/exceptions.h"
 #include "host/textfile.h"
-#include "tests/host/host_test_support.h"
-#include "tests/support/faulty_file_system.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -74,39 +73,6 @@ TEST_F(TextFiles, NamesMissingFilesAndMisuse) {
   EXPECT_EQ(RaisedCode([&] { file.Open(folder_.Internal("missing.lst")); }), 2);
   EXPECT_NE(RaisedCode([&] { file.ReadLine(); }), 0);
   EXPECT_NE(RaisedCode([&] { file.Close(); }), 0);
-}
-
-// The real disk, with the chosen call failing with the chosen code until the next choice.
-TEST_F(TextFiles, EveryPlatformFailureRaisesItsCode) {
-  FaultyFileSystem failing(PlatformFileSystem());
-  ScopedFileSystem scoped(failing);
-  const auto fail = [&](FsCall kind, int code) {
-    failing.ResetCounts();
-    failing.FailAt(kind, 1, code, true);
-  };
-  const std::string path = folder_.Internal("fail.txt");
-  TextFile file;
-  fail(FsCall::Create, kErrorAccessDenied);
-  EXPECT_EQ(RaisedCode([&] { file.Create(path); }), kErrorAccessDenied);
-  fail(FsCall::Write, kErrorSharingViolation);
-  file.Create(path);
-  file.WriteLine("short enough for the buffer");
-  EXPECT_EQ(RaisedCode([&] { file.Close(); }), kErrorSharingViolation);
-  failing.Disarm();
-  file.Close();  // still open after the failure; the failed bytes are not retried
-  EXPECT_EQ(ReadText(folder_.Path("fail.txt")), "");
-
-  fail(FsCall::Write, kShortTransfer);
-  file.Create(path);
-  EXPECT_EQ(RaisedCode([&] { file.WriteLine(std::string(200, 'x')); }), 101);
-  failing.Disarm();
-  file.Close();
-
-  file.Open(path);
-  fail(FsCall::Read, kErrorAccessDenied);
-  EXPECT_EQ(RaisedCode([&] { file.AtEnd(); }), kErrorAccessDenied);
-  fail(FsCall::Close, 6);
-  EXPECT_EQ(RaisedCode([&] { file.Close(); }), 6);
 }
 
 }  // namespace
