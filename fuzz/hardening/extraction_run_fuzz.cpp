@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 #include "app/run_sequence.h"
 #include "archive/format.h"
@@ -96,9 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(ReadText(folder.Path("keep.txt")) == "[keep]" && Exists(NativePath(installer)));
   if (r.run.failure.Happened()) Check(command.empty());
   if (!command.empty()) Check(command.compare(0, target.size(), target) == 0);
-  std::istringstream lines(ReadText(NativePath(target + kDeleteListName)));
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : ReadLines(NativePath(target + kDeleteListName))) {
     bool created = false;
     for (const FsChange& c : disk.Changes()) created = created || (c.call == FsCall::Create && c.path == line);
     Check(created || fatal);

@@ -17,4 +17,3 @@ inline void WriteDiskFile(const std::string& path, const std::vector<uint8_t>& b
 inline bool DiskFileExists(const std::string& path) { return Exists(NativePath(path)); }
 inline std::vector<uint8_t> ReadDiskFile(const std::string& path) { return ReadBytes(NativePath(path)); }
 inline std::string ReadDiskText(const std::string& path) { return ReadText(NativePath(path)); }
-std::vector<std::string> ReadLines(const std::string& path);  // CR LF lines

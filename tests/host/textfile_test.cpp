@@ -58,20 +58,18 @@ TEST_F(TextFiles, ReadsAndWritesLines) {
   EXPECT_EQ(LinesOf(expected), lines);
 }
 
-// Names are cut to 259 characters; a missing file and misuse raise their codes.
-TEST_F(TextFiles, NamesMissingFilesAndMisuse) {
+// Names are cut to 259 characters; a missing file raises its code and leaves nothing open.
+// (The codes of failed platform calls: the fault walk.)
+TEST_F(TextFiles, NamesAndMissingFiles) {
   const std::string name259 = folder_.Internal() + std::string(259 - folder_.Internal().size(), 'n');
   TextFile file;
   file.Create(name259 + "IGNORED");
-  EXPECT_EQ(RaisedCode([&] { file.ReadLine(); }), 104);
   file.WriteLine("cut");
   file.Close();
-  EXPECT_EQ(RaisedCode([&] { file.WriteLine("x"); }), 105);
   file.Open(name259 + "ALSO IGNORED");
   EXPECT_EQ(file.ReadLine(), "cut");
   file.Close();
   EXPECT_EQ(RaisedCode([&] { file.Open(folder_.Internal("missing.lst")); }), 2);
-  EXPECT_NE(RaisedCode([&] { file.ReadLine(); }), 0);
   EXPECT_NE(RaisedCode([&] { file.Close(); }), 0);
 }
 
