@@ -49,7 +49,8 @@ TEST(FileServices, StampsPresenceAndAttributes) {
   EXPECT_EQ(SetFileStamp(handle, 0x1F5C6021), 0);  // 12:01:02
   for (uint32_t invalid : {0u, 0x1F800000u, 0x1F5C0000u | 24u << 11}) EXPECT_NE(SetFileStamp(handle, invalid), 0);
   CloseFileHandle(handle);
-  EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(std::filesystem::last_write_time(native) - noon).count(), 62);
+  const auto moved = std::filesystem::last_write_time(native) - noon;
+  EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(moved).count(), 62);
   EXPECT_TRUE(FileIsPresent(path));
   std::filesystem::last_write_time(native, noon - std::chrono::hours(24 * 365 * 17));  // 1978
   EXPECT_FALSE(FileIsPresent(path));
