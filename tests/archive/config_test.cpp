@@ -22,14 +22,14 @@ TEST(ConfigReader, AgreesWithThePlatformReader) {
       "[KVTR Configuration]\r\nExecutable=first.exe\r\nExecutable=second.exe\r\nOverWrite\r\n"
       "[KVTR Configuration]\r\nParameters=later\r\nUseDirs=0\r\n",
       "Executable=x.exe\r\n"};
-  TempFolder folder;
-  const std::string file = folder / "$k$v$t$r.cnf";
+  ScratchFolder folder;
+  const std::string file = folder.Internal("$k$v$t$r.cnf");
   for (const std::string& text : configurations) {
     WriteDiskFile(file, Bytes(text));
     for (const TConfigKey& key : kConfigKeys) {
       const std::string platform = ReadConfigValue(kConfigSection, key.name, "", file);
       EXPECT_EQ(ConfigTextValue(text, kConfigSection, key.name, file), platform) << text << key.name;
-      EXPECT_EQ(ConfigTextValue(text, kConfigSection, key.name, folder / "gone"), platform) << text << key.name;
+      EXPECT_EQ(ConfigTextValue(text, kConfigSection, key.name, folder.Internal("gone")), platform) << text << key.name;
     }
   }
   EXPECT_EQ(ParseConfiguration(configurations[0], file).codePage, 1252) << "the stub ignores CodePage";

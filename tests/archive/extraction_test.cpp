@@ -47,12 +47,12 @@ class ExtractionTest : public ::testing::Test {
           seen.push_back(std::string(FsCallName(kind)) + " " + c.path.substr(target.size()));
     return seen;
   }
-  void Fresh() { target = folder / ("t" + std::to_string(++runs) + "\\"); }
+  void Fresh() { target = folder.Internal("t" + std::to_string(++runs) + "\\"); }
 
-  TempFolder folder;
+  ScratchFolder folder;
   int runs = 0;
-  std::string installer = folder / "setup.bin";
-  std::string target = folder / "target\\";
+  std::string installer = folder.Internal("setup.bin");
+  std::string target = folder.Internal("target\\");
   FaultyFileSystem disk;
   ScopedFileSystem scoped{disk};
 };
@@ -72,7 +72,6 @@ TEST_F(ExtractionTest, FullRunExtractsListsAndBuildsTheCommand) {
   EXPECT_EQ(ReadDiskText(At("c.txt")), "sea");
   EXPECT_FALSE(DiskFileExists(At(kConfigMemberName)));
   EXPECT_EQ(Listed(), Names({"big.bin", "sub\\deeper\\b.txt", "c.txt"}));
-  EXPECT_FALSE(r.run.failure.Happened());
   EXPECT_EQ(r.user.progress.front().path, At(kConfigMemberName));
   EXPECT_EQ(r.user.progress.back().done, r.user.progress.back().total);
   EXPECT_EQ(Changes({FsCall::MakeDirectory, FsCall::SetStamp, FsCall::SetAttributes}),
@@ -192,7 +191,6 @@ TEST_F(ExtractionTest, FailuresEndTheRunLikeACancel) {
       EXPECT_EQ(ReadDiskFile(At("b.txt")), std::vector<uint8_t>(content.begin(), content.begin() + 40));
     }
   }
-  disk.LimitTo("");
 }
 
 // The configuration file is read back once: when it cannot be opened again afterwards (a virus

@@ -40,7 +40,7 @@ Scenario MakeScenario(bool useDirs, bool askFirst, Block block) {
   Scenario s{std::string(useDirs ? "UseDirs=1" : "UseDirs=0") + (askFirst ? " OverWrite=0" : "") + " block " +
                  std::to_string(static_cast<int>(block)), {}, {}, askFirst, {}, block != Block::Sound};
   s.members = {{"setup.exe", RandomBytes(3000, 1), 0x21}, {"docs\\readme.txt", RandomBytes(9000, 2)},
-               {"\\data\\deep\\table.bin", RandomBytes(20000, 3)}, {"empty.dat", {}}, TextMember("notes.txt", "new\r\n")};
+               {"\\data\\deep\\" + std::string(90, 't') + ".bin", RandomBytes(20000, 3)}, {"empty.dat", {}}, TextMember("notes.txt", "new\r\n")};
   for (const TestMember& m : s.members) {
     const std::string nested = m.name[0] == '\\' ? m.name.substr(1) : m.name;
     s.written.push_back(useDirs ? nested : nested.substr(nested.find_last_of('\\') + 1));

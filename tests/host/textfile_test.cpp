@@ -26,9 +26,9 @@ class TextFiles : public testing::Test {
 };
 
 // Lines end in CR LF; a lone CR ends one too, a lone LF does not; Ctrl+Z ends the text; a
-// line may cross the 128-byte transfer buffer, also between its CR and LF. Written lines end
-// in CR LF and read back.
-TEST_F(TextFiles, ReadsAndWritesLines) {
+// line may cross the 128-byte transfer buffer, also between its CR and LF. (Written lines: the
+// delete lists of the archive tests and the fault walk, whose longest line crosses the buffer.)
+TEST_F(TextFiles, ReadsLines) {
   const std::string longLine(1000, 'L'), line127(127, 'a'), line126(126, 'a');
   const struct { std::string bytes; Lines lines; } kRows[] = {
       {"A\r\nB", {"A", "B"}}, {"A\nB", {"A\nB"}}, {"", {}}, {"\r\n\r\n", {"", ""}},
@@ -36,15 +36,6 @@ TEST_F(TextFiles, ReadsAndWritesLines) {
       {"\x1A" "A", {}}, {"A\r\x1A\n", {"A"}}, {longLine + "\r\nx", {longLine, "x"}},
       {line127 + "\r\nb\r\n", {line127, "b"}}, {line126 + "\r\nb\r\n", {line126, "b"}}};
   for (const auto& row : kRows) EXPECT_EQ(LinesOf(row.bytes), row.lines) << row.bytes.substr(0, 20);
-
-  const Lines lines = {"first", "", std::string(300, 'w'), "last"};
-  std::string expected;
-  TextFile file;
-  file.Create(folder_.Internal("written.txt"));
-  for (const std::string& line : lines) file.WriteLine(line), expected += line + "\r\n";
-  file.Close();
-  EXPECT_EQ(ReadText(folder_.Path("written.txt")), expected);
-  EXPECT_EQ(LinesOf(expected), lines);
 }
 
 // Names are cut to 259 characters; a missing file raises its code and leaves nothing open.
