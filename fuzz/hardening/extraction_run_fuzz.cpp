@@ -15,7 +15,6 @@
 // position 0xFFFF cuts the installer to byte/256 of its size.
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/run_sequence.h"
 #include "archive/format.h"
