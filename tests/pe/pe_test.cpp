@@ -134,7 +134,8 @@ TEST(PeImage, RefusesWhatItCannotReadOrRewrite) {
   Bytes signedImage = good;
   Set32(signedImage, TShape{}.Directory(4), 0x800);
   EXPECT_THROW(PeImage(signedImage).Build(), EBadImage) << "the signature would break";
-  PeImage pinned(MakeImage(StubLikeTree(), {false, 0xC0000040}));  // writable: cannot move
+  const Bytes writable = MakeImage(StubLikeTree(), {false, 0xC0000040});  // relocations that cannot move
+  PeImage pinned(writable);
   At(pinned.Resources(), 10, TResourceKey::Id(7)).bytes = Bytes(0x2000, 1);
   EXPECT_THROW(pinned.Build(), EBadImage);
 }
