@@ -1,9 +1,10 @@
 // A whole extraction run, followed by the clean-up when a command comes back, over either an
 // arbitrary archive image or a damaged copy of a sound installer that carries checksums.
-// Whatever the image holds: nothing is written outside the target folder, no command comes
-// back after a failure, every delete-list line names a file the run created, and a file kept
-// at the prompt survives. A damaged installer that still starts its program (its checksums
-// not cut away) has given it exactly the command and the files of the sound one.
+// Whatever the image holds: nothing is written outside the target folder, no handle is left
+// open, no command comes back after a failure, every delete-list line names a file the run
+// created, and a file kept at the prompt survives. A damaged installer that still starts its
+// program (its checksums not cut away) has given it exactly the command and the files of the
+// sound one.
 //
 // Byte 0 chooses the circumstances: bit 0 notes.txt already in the folder, bit 1 every prompt
 // answers Cancel rather than No, bit 3 the rest are damages to the sound installer rather
@@ -14,8 +15,6 @@
 // position 0xFFFF cuts the installer to byte/256 of its size.
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <sstream>
 
 #include "app/run_sequence.h"
 #include "archive/format.h"
@@ -91,13 +90,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       fatal = true;  // the top-level error report: exit code 1, nothing started
     }
   }
-  Check(disk.ChangesOutside(target).empty());
+  Check(disk.ChangesOutside(target).empty() && (fatal || disk.OpenHandleCount() == 0));
   Check(ReadText(folder.Path("keep.txt")) == "[keep]" && Exists(NativePath(installer)));
   if (r.run.failure.Happened()) Check(command.empty());
   if (!command.empty()) Check(command.compare(0, target.size(), target) == 0);
-  std::istringstream lines(ReadText(NativePath(target + kDeleteListName)));
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : ReadLines(NativePath(target + kDeleteListName))) {
     bool created = false;
     for (const FsChange& c : disk.Changes()) created = created || (c.call == FsCall::Create && c.path == line);
     Check(created || fatal);

@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "archive/crc32.h"
 #include "archive/format.h"
 #include "archive/member.h"
 #include "archive_test_support.h"
@@ -34,7 +33,7 @@ class ExtractionTest : public ::testing::Test {
   }
   // The delete list's lines, the target folder taken off.
   Names Listed() {
-    Names names = ReadLines(target + kDeleteListName);
+    Names names = ReadLines(NativePath(target + kDeleteListName));
     for (std::string& name : names) name.erase(0, name.compare(0, target.size(), target) == 0 ? target.size() : 0);
     return names;
   }
@@ -48,12 +47,12 @@ class ExtractionTest : public ::testing::Test {
           seen.push_back(std::string(FsCallName(kind)) + " " + c.path.substr(target.size()));
     return seen;
   }
-  void Fresh() { target = folder / ("t" + std::to_string(++runs) + "\\"); }
+  void Fresh() { target = folder.Internal("t" + std::to_string(++runs) + "\\"); }
 
-  TempFolder folder;
+  ScratchFolder folder;
   int runs = 0;
-  std::string installer = folder / "setup.bin";
-  std::string target = folder / "target\\";
+  std::string installer = folder.Internal("setup.bin");
+  std::string target = folder.Internal("target\\");
   FaultyFileSystem disk;
   ScopedFileSystem scoped{disk};
 };
@@ -73,7 +72,6 @@ TEST_F(ExtractionTest, FullRunExtractsListsAndBuildsTheCommand) {
   EXPECT_EQ(ReadDiskText(At("c.txt")), "sea");
   EXPECT_FALSE(DiskFileExists(At(kConfigMemberName)));
   EXPECT_EQ(Listed(), Names({"big.bin", "sub\\deeper\\b.txt", "c.txt"}));
-  EXPECT_FALSE(r.run.failure.Happened());
   EXPECT_EQ(r.user.progress.front().path, At(kConfigMemberName));
   EXPECT_EQ(r.user.progress.back().done, r.user.progress.back().total);
   EXPECT_EQ(Changes({FsCall::MakeDirectory, FsCall::SetStamp, FsCall::SetAttributes}),
@@ -193,7 +191,6 @@ TEST_F(ExtractionTest, FailuresEndTheRunLikeACancel) {
       EXPECT_EQ(ReadDiskFile(At("b.txt")), std::vector<uint8_t>(content.begin(), content.begin() + 40));
     }
   }
-  disk.LimitTo("");
 }
 
 // The configuration file is read back once: when it cannot be opened again afterwards (a virus
@@ -234,18 +231,19 @@ TEST_F(ExtractionTest, EveryConfigurationKeyComesFromOneReading) {
 
 // With checksums the directory (and the block itself) is checked before anything is written,
 // and a member whose written bytes differ from what was packed ends the run, naming the file.
-// An installer without a block runs as installers always did.
+// An installer without a block runs as installers always did; one without members (or cut
+// short: the directory test) writes nothing. (A block for another count: the fault walk.)
 TEST_F(ExtractionTest, ChecksumsStopDamagedMembersAndMissingOnesChangeNothing) {
   const std::vector<uint8_t> big = RandomBytes(9000, 3);
   std::vector<uint8_t> flipped = big;
   flipped[4500] ^= 1;
   const std::string keys = "Executable=setup.exe\r\nParameters=/q\r\n";
   const std::string other = std::string(kConfigHead) + "Executable=setup.exe\r\nParameters=/x\r\n";
-  enum Change { Sound, NoBlock, BlockFlip, WrongCount, DirectoryByte, LastDiffers, ConfigDiffers };
+  enum Change { Sound, NoBlock, BlockByte, DirectoryByte, LastDiffers, ConfigDiffers, NoMembers };
   const struct { Change change; bool refused; std::string damaged; std::vector<std::string> listed; } rows[] = {
       {Sound, false, "", {"a.txt", "big.bin"}}, {NoBlock, false, "", {"a.txt", "big.bin"}},
-      {BlockFlip, true, "", {}}, {WrongCount, true, "", {}}, {DirectoryByte, true, "", {}},
-      {LastDiffers, false, "big.bin", {"a.txt", "big.bin"}}, {ConfigDiffers, false, kConfigMemberName, {}}};
+      {BlockByte, true, "", {}}, {DirectoryByte, true, "", {}}, {LastDiffers, false, "big.bin", {"a.txt", "big.bin"}},
+      {ConfigDiffers, false, kConfigMemberName, {}}, {NoMembers, true, "", {}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.change);
     Fresh();
@@ -254,14 +252,9 @@ TEST_F(ExtractionTest, ChecksumsStopDamagedMembersAndMissingOnesChangeNothing) {
     TestMember config = Config(keys);
     if (row.change == ConfigDiffers) config.stream = LzhEncode(Bytes(other).data(), other.size());
     ArchiveBytes image = MakeInstaller({TextMember("a.txt", "a"), last, config}, row.change != NoBlock);
-    const size_t block = image.size() - ChecksumBlockSize(3);
-    if (row.change == BlockFlip) image[block + 20] ^= 0x40;
-    if (row.change == WrongCount) {
-      image[block + 8] = 2;
-      const uint32_t crc = Crc32(image.data() + block, image.size() - block - 4);
-      for (int i = 0; i < 4; ++i) image[image.size() - 4 + i] = static_cast<uint8_t>(crc >> (8 * i));
-    }
+    if (row.change == BlockByte) image[image.size() - ChecksumBlockSize(3) + 20] ^= 0x40;  // a member's CRC
     if (row.change == DirectoryByte) image[kTestStubSize + 3] = 'b';  // 01 06 05 "a.txt": now b.txt
+    if (row.change == NoMembers) image = WithStub({kTagListStart, kTagListEnd});
     WriteDiskFile(installer, image);
     TestRun r;
     const std::string command = RunImage(r);
@@ -279,26 +272,11 @@ TEST_F(ExtractionTest, ChecksumsStopDamagedMembersAndMissingOnesChangeNothing) {
   }
 }
 
-// Nothing is written for an archive that does not read back, nor for one without members.
-TEST_F(ExtractionTest, UnreadableArchivesWriteNothing) {
-  const ArchiveBytes good = MakeInstaller({TextMember("a.txt", "a"), Config("Executable=x\r\n")});
-  for (size_t size : {size_t{0}, size_t{kTestStubSize} + 1, good.size() / 2, good.size() - 1, size_t{1}}) {
-    WriteDiskFile(installer, size == 1 ? WithStub({1, 0}) : ArchiveBytes(good.begin(), good.begin() + size));
-    TestRun r;
-    EXPECT_EQ(RunImage(r), "") << size;
-    EXPECT_EQ(r.run.failure.text, "This is not a valid archive");
-    EXPECT_EQ(r.run.failure.caption, "Archive read error");
-    EXPECT_TRUE(disk.Changes().empty());
-  }
-}
-
-// Parents first; a directory that cannot be made, however deep, is the system's failure.
+// A directory that cannot be made, however deep, is the system's failure (parents first: the
+// full run).
 TEST_F(ExtractionTest, DirectoryChainsAndEntriesThatCannotBeUsed) {
-  EXPECT_THROW(CreateDirectoryChain(""), Exception);
   EXPECT_THROW(CreateDirectoryChain("relative"), Exception);
-  EXPECT_NO_THROW(CreateDirectoryChain(At("x\\y\\")));
-  EXPECT_EQ(Changes({FsCall::MakeDirectory}), (Names{"mkdir x", "mkdir x\\y"}));
-  disk.FailAt(FsCall::MakeDirectory, disk.Calls(FsCall::MakeDirectory) + 1, kErrorAccessDenied, true);
+  disk.FailAt(FsCall::MakeDirectory, 1, kErrorAccessDenied, true);
   try {
     CreateDirectoryChain(At("z"));
     ADD_FAILURE() << "no failure";

@@ -6,6 +6,7 @@
 
 #include "host/convert.h"
 #include "host/exceptions.h"
+#include "host/platform.h"
 
 namespace {
 
@@ -18,8 +19,14 @@ struct SeparatorScope {
   char saved;
 };
 
+// The conversions depend on the start-up floating-point mode, as in the program.
+struct HostStarted {
+  HostStarted() { InitHostServices(); }
+};
+
 class Conversions : public testing::Test {
  protected:
+  HostStarted started_;
   SeparatorScope dot_{'.'};
 };
 

@@ -1,8 +1,11 @@
 // The platform's file services against a scratch folder on the real disk.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "host/files.h"
-#include "tests/host/host_test_support.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -39,16 +42,21 @@ TEST(FileServices, OpenModesAndMissingFiles) {
 TEST(FileServices, StampsPresenceAndAttributes) {
   ScratchFolder folder;
   const std::string path = folder.Internal("stamped.txt");
+  const std::filesystem::path native = folder.Path("stamped.txt");
   const FileHandle handle = CreateEmptyFile(path);
   EXPECT_EQ(SetFileStamp(handle, 0x1F5C6000), 0);  // 1995-10-28 12:00:00
+  const auto noon = std::filesystem::last_write_time(native);
+  EXPECT_EQ(SetFileStamp(handle, 0x1F5C6021), 0);  // 12:01:02
   for (uint32_t invalid : {0u, 0x1F800000u, 0x1F5C0000u | 24u << 11}) EXPECT_NE(SetFileStamp(handle, invalid), 0);
   CloseFileHandle(handle);
-  EXPECT_EQ(LastWriteDosStamp(path), 0x1F5C6000u);
+  const auto moved = std::filesystem::last_write_time(native) - noon;
+  EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(moved).count(), 62);
   EXPECT_TRUE(FileIsPresent(path));
-  ASSERT_TRUE(SetLastWriteLocalTime(path, 1979, 6, 15, 12, 0, 0));
+  std::filesystem::last_write_time(native, noon - std::chrono::hours(24 * 365 * 17));  // 1978
   EXPECT_FALSE(FileIsPresent(path));
   EXPECT_EQ(SetAttributes(path, 1), 0);
-  EXPECT_TRUE(IsReadOnly(path));
+  EXPECT_EQ(std::filesystem::status(native).permissions() & std::filesystem::perms::owner_write,
+            std::filesystem::perms::none);
   EXPECT_TRUE(MakeDirectory(folder.Internal("sub")));
   EXPECT_FALSE(MakeDirectory(folder.Internal("sub")));
   EXPECT_FALSE(FileIsPresent(folder.Internal("sub")));

@@ -2,6 +2,7 @@
 // compiled in (so the Windows tests need no path to it).
 #pragma once
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,8 @@ inline std::vector<THostileName> HostileNames() {
 #include "hostile_names.inc"
       ;
   std::vector<THostileName> rows;
-  for (size_t at = 0, end; at < kTable.size(); at = end + 1) {
-    end = kTable.find('\n', at);
-    const std::string line = kTable.substr(at, end - at);
+  std::istringstream table(kTable);
+  for (std::string line; std::getline(table, line);) {
     if (line.size() < 4 || line[0] == '#') continue;
     std::string name;
     for (size_t i = 3; i < line.size(); ++i) {

@@ -56,6 +56,16 @@ std::string ReadText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+std::vector<std::string> ReadLines(const std::string& path) {
+  const std::string text = ReadText(path);
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t at; (at = text.find("\r\n", start)) != std::string::npos; start = at + 2)
+    lines.push_back(text.substr(start, at - start));
+  if (start < text.size()) lines.push_back(text.substr(start) + kNoLineEnd);
+  return lines;
+}
+
 bool Exists(const std::string& path) {
   std::error_code error;
   return fs::exists(fs::symlink_status(path, error));

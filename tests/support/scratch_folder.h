@@ -26,3 +26,7 @@ void WriteText(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadBytes(const std::string& path);  // empty when it cannot be read
 std::string ReadText(const std::string& path);
 bool Exists(const std::string& path);  // a dangling symbolic link exists, too
+// A file's CR LF lines, as the delete list holds them; a last line without its line end comes
+// with kNoLineEnd appended.
+constexpr char kNoLineEnd[] = "<no line end>";
+std::vector<std::string> ReadLines(const std::string& path);

@@ -21,11 +21,8 @@ ArchiveBytes MakeInstaller(const std::vector<TestMember>& members, bool checksum
   std::vector<uint32_t> crcs;
   for (const TestMember& m : members) {
     crcs.push_back(Crc32(m.content.data(), m.content.size()));
-    entries.push_back({});
-    entries.back().name = m.name;
-    entries.back().unpackedSize = m.unpackedSize.value_or(static_cast<int32_t>(m.content.size()));
-    entries.back().attributes = m.attributes;
-    entries.back().dateTime = m.dateTime;
+    entries.push_back({m.name, m.unpackedSize.value_or(static_cast<int32_t>(m.content.size())), 0, 0, m.attributes,
+                       m.dateTime});
     streams.push_back(m.stream ? *m.stream : LzhEncode(m.content.data(), m.content.size()));
   }
   return WithStub(checksums ? BuildCheckedArchiveImage(entries, streams, crcs) : BuildArchiveImage(entries, streams));

@@ -14,7 +14,6 @@ TEST(Win32Platform, SystemFolders) {
   EXPECT_TRUE(IsDirectory(temp));
   EXPECT_TRUE(IsDirectory(WindowsDirectory()));
   EXPECT_TRUE(IsDirectory(SystemDirectory()));
-  EXPECT_NE(WindowsDirectory().back(), '\\');
 }
 
 // The directory search takes the path as a pattern.
@@ -31,10 +30,6 @@ TEST(Win32Platform, OffsetTextAndDecimalSeparator) {
   EXPECT_EQ(ArchiveOffsetText(), "");
   InitHostServices();
   EXPECT_NE(DecimalSeparator(), '\0');
-  const char saved = DecimalSeparator();
-  SetDecimalSeparator('.');
-  EXPECT_EQ(ParseFloat("0.5"), 0.5L);
-  SetDecimalSeparator(saved);
 }
 
 }  // namespace
