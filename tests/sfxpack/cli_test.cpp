@@ -15,9 +15,9 @@ class CommandLine : public PackTest {
     MakeInstaller({"--run", "data.bin"});
     WriteText(scratch_.Path("plain.txt"), "not an installer at all");
     WriteText(scratch_.Path("old"), "previous installer");
+    WriteBytes(scratch_.Path("pe.exe"), MakePeStub());
     for (const char* name : {"ok.txt", "drive:stream", "bell\x07", "nul.txt"}) WriteText(scratch_.Path("bad/") + name, "x");
     for (const char* name : {"data.bin", "sub/data.bin"}) WriteText(scratch_.Path("clash/") + name, "x");
-    WriteText(scratch_.Path("long/" + std::string(100, 'd') + "/" + std::string(100, 'd') + "/" + std::string(60, 'd')), "x");
   }
   // "@" stands for the scratch folder.
   std::string Expand(std::string text) const {
@@ -70,9 +70,11 @@ TEST_F(CommandLine, Cases) {
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/old", "@/bad"}, 1, {}, {"drive:stream", "nul.txt", "3 name problems"}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "@/tree", "@/clash"}, 1, {}, {"data.bin"}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "--no-dirs", "@/clash"}, 1, {}, {"data.bin"}},
-      {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "@/long"}, 1, {}, {"255"}},
       {RunRestubCommand, {"@/inst", "--stub", "@/missing", "-o", "@/o"}, 1, {}, {}},
-      // A stub without digits is used as it is, with a warning; the offset must then be given.
+      // A new stub's digits get its size; a stub without digits is used as it is, with a
+      // warning, and the offset must then be given.
+      {RunRestubCommand, {"@/inst", "--stub", "@/pe.exe", "-o", "@/o1"}, 0, {}, {}, "@/o1"},
+      {RunTestCommand, {"@/o1"}, 0, {"OK      data.bin\n"}, {}},
       {RunRestubCommand, {"@/inst", "--stub", "@/plain.txt", "-o", "@/o2"}, 0, {}, {"warning"}, "@/o2"},
       {RunTestCommand, {"@/o2", "--offset", "23"}, 0, {}, {}}};
   for (const auto& row : rows) {
@@ -88,8 +90,8 @@ TEST_F(CommandLine, Cases) {
     if (row.made) EXPECT_TRUE(Exists(Expand(row.made)));
   }
   EXPECT_EQ(ReadText(scratch_.Path("old")), "previous installer");
-  EXPECT_EQ(FolderEntries(scratch_.Path()), (std::vector<std::string>{"bad", "clash", "inst", "last", "long", "o2", "old",
-                                                                       "plain.txt", "stub.bin", "tree"}));
+  EXPECT_EQ(FolderEntries(scratch_.Path()), (std::vector<std::string>{"bad", "clash", "inst", "last", "o1", "o2", "old",
+                                                                       "pe.exe", "plain.txt", "stub.bin", "tree"}));
   for (Command command : kCommands) {
     const TRunResult help = RunTool(command, {"--help"});
     EXPECT_EQ(help.exitCode, 0);
