@@ -1,8 +1,34 @@
-#include "host/launch.h"
-
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "app/program_path.h"
+#include "host/launch.h"
+
 namespace {
+
+// The program in the temporary folder (which holds blanks) is quoted, as Windows would find
+// it: shortest candidate first, ".exe" optional, the first word when none exists, a quoted
+// value as it stands; other commands stay as they are.
+TEST(QuoteProgramPath, QuotesTheProgramAsWindowsWouldFindIt) {
+  const std::string d = "C:\\Users\\Anna Maria\\AppData\\Local\\Temp\\";
+  const struct { std::string command; std::set<std::string> files; std::string quoted; } kRows[] = {
+      {d + "setup.exe", {d + "setup.exe", "C:\\Users\\Anna.exe"}, "\"" + d + "setup.exe\""},
+      {d + "setup.exe /q", {d + "setup.exe"}, "\"" + d + "setup.exe\" /q"},
+      {d + "setup.exe /q -x \"a b\"", {d + "setup.exe"}, "\"" + d + "setup.exe\" /q -x \"a b\""},
+      {d + "my setup.exe /q", {d + "my setup.exe"}, "\"" + d + "my setup.exe\" /q"},
+      {d + "my setup.exe", {d + "my setup.exe", d + "my.exe"}, "\"" + d + "my\" setup.exe"},
+      {d + "install tool -v", {d + "install tool.exe"}, "\"" + d + "install tool\" -v"},
+      {d + "setup.exe /q", {}, "\"" + d + "setup.exe\" /q"},
+      {d + "\"my setup.exe\" /q", {}, "\"" + d + "my setup.exe\" /q"},
+      {"D:\\x.exe", {}, "D:\\x.exe"}, {d, {}, d}};
+  for (const auto& row : kRows) {
+    const auto files = row.files;
+    const FilePresence present = [files](const std::string& path) { return files.count(path) > 0; };
+    EXPECT_EQ(QuoteProgramPath(row.command, d, present), row.quoted) << row.command;
+  }
+  EXPECT_EQ(QuoteProgramPath("x.exe", "", [](const std::string&) { return false; }), "x.exe");
+}
 
 TEST(LaunchCommand, AProgramThatCannotStartReturnsFalseAtOnce) {
   EXPECT_FALSE(LaunchCommand("\\no\\such\\folder\\setup.exe /q", false, true));
