@@ -1,5 +1,5 @@
-// create: what goes into an installer, in which order, under which names, and that a failed
-// run leaves nothing behind.
+// create: what goes into an installer, in which order, under which names (and the names it
+// refuses), and that a failed run leaves nothing behind.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,11 +8,15 @@
 #include <filesystem>
 #include <csignal>
 
+#include "archive/directory.h"
 #include "archive/format.h"
 #include "lzh/lzh.h"
 #include "sfxpack_test_support.h"
+#include "tests/support/hostile_names.h"
+#include "tools/sfxpack/config_member.h"
 #include "tools/sfxpack/create.h"
 #include "tools/sfxpack/installer.h"
+#include "tools/sfxpack/member_names.h"
 #include "tools/sfxpack/output_file.h"
 #include "tools/sfxpack/errors.h"
 
@@ -118,6 +122,51 @@ TEST_F(CreateTest, NamesInTheCodePage) {
   // Read in another code page than the one recorded, the same bytes spell other letters.
   const TInstaller greek = OpenInstaller(scratch_.Path("cp.exe"), std::nullopt, 1252);
   EXPECT_EQ(greek.members[0].name, "\xC3\xA1.txt");
+}
+
+// The hostile names' builder column; everything the installer itself refuses is refused here
+// as well: every short name over the characters that matter.
+TEST(MemberNames, RefusedBeforeTheInstallerWouldBe) {
+  for (const THostileName& row : HostileNames()) {
+    if (row.builder != '?') EXPECT_EQ(MemberNameProblem(row.name).empty(), row.builder == '+') << row.name;
+  }
+  for (const std::string& name : {std::string(), std::string(256, 'n')}) EXPECT_FALSE(MemberNameProblem(name).empty());
+  EXPECT_EQ(MemberNameProblem(std::string(255, 'n')), "");
+  const std::string alphabet = std::string("a.\\/: ") + '\x01';
+  std::vector<std::string> names = {""};
+  for (size_t start = 0, length = 0; length < 4; ++length) {
+    const size_t end = names.size();
+    for (size_t i = start; i < end; ++i)
+      for (char c : alphabet) names.push_back(names[i] + c);
+    start = end;
+  }
+  for (const std::string& name : names)
+    EXPECT_TRUE(IsSafeMemberName(name) || !MemberNameProblem(name).empty()) << name;
+}
+
+// Members that would land on one another.
+TEST(MemberNames, ClashesOnWindowsFileSystems) {
+  EXPECT_TRUE(FindNameClashes({"a.txt", "sub\\a.txt", "B"}, true).empty());
+  EXPECT_EQ(FindNameClashes({"Readme.TXT", "README.txt"}, true).size(), 1u);
+  EXPECT_EQ(FindNameClashes({"x\\a.txt", "y\\a.txt"}, false).size(), 1u);  // --no-dirs
+  EXPECT_EQ(FindNameClashes({"a", "A\\b.txt"}, true).size(), 1u);           // file and folder
+  EXPECT_EQ(FindNameClashes({"$D$E$L$.LST"}, true).size(), 1u);             // the delete list
+  EXPECT_EQ(FindNameClashes({"sub\\$d$e$l$.lst"}, false).size(), 1u);
+  EXPECT_TRUE(FindNameClashes({"sub\\$d$e$l$.lst"}, true).empty());
+}
+
+// That the installer's reader gets every value of the configuration member back.
+TEST(ConfigurationText, ReadBackWhole) {
+  TConfiguration config;
+  // Values the profile reader would trim or unquote are protected so that they arrive whole.
+  for (const std::string& value : {std::string("\"a b\" \"c d\""), std::string("'x'"), std::string(" lead"),
+                                   std::string("trail "), std::string(257, 'v')}) {
+    ASSERT_TRUE(ConfigValueProblem(value).empty()) << value;
+    config.parameters = value;
+    EXPECT_EQ(ParseConfiguration(ConfigurationText(config)).parameters, value);
+  }
+  EXPECT_FALSE(ConfigValueProblem(std::string(258, 'v') + " ").empty());  // 261 once quoted
+  EXPECT_FALSE(ConfigValueProblem("a\nb").empty());
 }
 
 // Only a committed file replaces the target, executable like a stub; otherwise nothing is left.
