@@ -1,6 +1,7 @@
 // extract: the installer's rules without running anything, and never a write outside the
 // target folder (names the installer refuses do not get past the directory reader: the
-// archive's directory tests).
+// archive's directory tests); test and extract on damaged installers (every byte of the
+// directory: the archive's directory tests and fuzz target, through the same reader).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -69,27 +70,65 @@ TEST_F(ExtractTest, TargetPathsAndSymbolicLinks) {
   EXPECT_FALSE(fs::is_symlink(scratch_.Path("t/x.txt")));
 }
 
-// A damaged member, the configuration first, stops the run before it is written; --force
-// writes it as it decodes, with a warning, and still exits with 1.
-TEST_F(ExtractTest, DamagedMembersOnlyWithForce) {
-  TestMember config = TextMember(kConfigMemberName, "evil");
-  config.unpackedSize = 5;
-  ScratchFolder stoppedOut, forcedOut;
-  const TRunResult stopped = RunTool(RunExtractCommand, {HandMade({TextMember("fine.txt", "x"), config}), "--offset", "100",
-                                                         "-C", stoppedOut.Path()});
-  EXPECT_EQ(stopped.exitCode, 1);
-  EXPECT_NE(stopped.err.find("the configuration member decodes to"), std::string::npos) << stopped.err;
-  EXPECT_FALSE(Exists(stoppedOut.Path("fine.txt")));
-
-  const TInstaller sound = OpenInstaller(MakeInstaller(), std::nullopt);  // data.bin first
-  ArchiveBytes bytes = sound.bytes;
-  bytes[sound.dataStart + sound.members[0].storedSize / 2] ^= 0x08;
-  WriteBytes(scratch_.Path("flipped"), bytes);
-  const TRunResult forced = RunTool(RunExtractCommand, {scratch_.Path("flipped"), "-C", forcedOut.Path(), "--force"});
+// Cut anywhere behind the stub: the directory no longer reads, a member's data is short, or the
+// checksum block is. Cut right behind the data, it is an installer without checksums; bytes
+// behind the block (a signature's certificate table) are harmless. A flipped bit in a member's
+// data is reported: the checksums catch what the decoded length does not. Only the bits of a
+// stream's last byte behind its final code may decode to the very same bytes. extract stops
+// at such a member; --force writes it as it decodes, with a warning, and still exits with 1.
+TEST_F(ExtractTest, TruncationsAndFlippedBits) {
+  const ArchiveBytes bytes = ReadBytes(MakeInstaller({"--run", "data.bin"}));
+  const TInstaller sound = OpenInstaller(scratch_.Path("inst"), std::nullopt);
+  const std::string damaged = scratch_.Path("damaged");
+  const auto test = [&](const ArchiveBytes& b) {
+    WriteBytes(damaged, b);
+    return RunTool(RunTestCommand, {damaged});
+  };
+  const size_t dataEnd = sound.ArchiveEnd();
+  for (size_t size = sound.archiveOffset; size < bytes.size(); size += (size < sound.dataStart || size >= dataEnd - 10 ? 1 : 97)) {
+    const TRunResult run = test(ArchiveBytes(bytes.begin(), bytes.begin() + size));
+    EXPECT_EQ(run.exitCode, size == dataEnd ? 0 : 1) << "cut at " << size;
+    if (size == dataEnd) EXPECT_NE(run.err.find("no checksums"), std::string::npos) << run.err;
+  }
+  ArchiveBytes signedFile = bytes;
+  signedFile.resize(bytes.size() + 1500, 0x5A);
+  EXPECT_EQ(test(signedFile).exitCode, 0);
+  for (const TMember& member : sound.members) {
+    const size_t start = sound.dataStart + member.offset;
+    for (size_t at = start; at + 1 < start + member.storedSize; at += 5) {
+      ArchiveBytes b = bytes;
+      b[at] ^= static_cast<uint8_t>(1u << (at % 8));
+      const TRunResult run = test(b);
+      EXPECT_EQ(run.exitCode, 1) << member.name << " at " << at;
+      EXPECT_NE(run.out.find("DAMAGED " + member.name + ": "), std::string::npos) << run.out;
+    }
+  }
+  ArchiveBytes b = bytes;
+  b[sound.dataStart + sound.members[0].storedSize / 2] ^= 0x08;  // data.bin
+  WriteBytes(damaged, b);
+  const TRunResult forced = RunTool(RunExtractCommand, {damaged, "-C", scratch_.Path("out"), "--force"});
   EXPECT_EQ(forced.exitCode, 1);
-  EXPECT_NE(forced.err.find("\"data.bin\" "), std::string::npos) << forced.err;
+  EXPECT_NE(forced.err.find("member \"data.bin\" "), std::string::npos) << forced.err;
   EXPECT_NE(forced.err.find("; written as it decodes"), std::string::npos) << forced.err;
-  EXPECT_TRUE(Exists(forcedOut.Path("data.bin")));
+  EXPECT_TRUE(Exists(scratch_.Path("out/data.bin")));
+}
+
+// Streams that decode to other sizes than recorded, in an installer without checksums: test
+// reports each; extract checks the configuration first and writes nothing.
+TEST_F(ExtractTest, RecordedSizesThatDisagree) {
+  TestMember member = TextMember("short.txt", "twelve bytes"), config = TextMember(kConfigMemberName, "evil");
+  member.unpackedSize = 0;
+  config.unpackedSize = 5;
+  const std::string installer = HandMade({member, config});
+  const TRunResult test = RunTool(RunTestCommand, {installer, "--offset", "100"});
+  EXPECT_EQ(test.exitCode, 1);
+  EXPECT_NE(test.out.find("DAMAGED short.txt: decodes to 12 bytes, 0 recorded\nDAMAGED $k$v$t$r.cnf: decodes to 4 bytes, 5 recorded"),
+            std::string::npos) << test.out;
+  EXPECT_NE(test.err.find("no checksums"), std::string::npos) << test.err;
+  const TRunResult extract = RunTool(RunExtractCommand, {installer, "--offset", "100", "-C", scratch_.Path("out")});
+  EXPECT_EQ(extract.exitCode, 1);
+  EXPECT_NE(extract.err.find("the configuration member decodes to"), std::string::npos) << extract.err;
+  EXPECT_FALSE(Exists(scratch_.Path("out")));
 }
 
 }  // namespace
