@@ -27,7 +27,6 @@ class CommandLine : public PackTest {
 };
 
 using Command = int (*)(const Arguments&);
-const Command kCommands[] = {RunCreateCommand, RunListCommand, RunTestCommand, RunExtractCommand, RunRestubCommand};
 
 TEST_F(CommandLine, Cases) {
   const std::string longRun(300, 'x');
@@ -92,7 +91,7 @@ TEST_F(CommandLine, Cases) {
   EXPECT_EQ(ReadText(scratch_.Path("old")), "previous installer");
   EXPECT_EQ(FolderEntries(scratch_.Path()), (std::vector<std::string>{"bad", "clash", "inst", "last", "o1", "o2", "old",
                                                                        "pe.exe", "plain.txt", "stub.bin", "tree"}));
-  for (Command command : kCommands) {
+  for (Command command : {RunCreateCommand, RunListCommand, RunTestCommand, RunExtractCommand, RunRestubCommand}) {
     const TRunResult help = RunTool(command, {"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: sfxpack ", 0), 0u) << help.out;

