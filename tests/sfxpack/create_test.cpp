@@ -125,15 +125,12 @@ TEST(MemberNames, RefusedBeforeTheInstallerWouldBe) {
   for (const std::string& name : {std::string(), std::string(256, 'n')}) EXPECT_FALSE(MemberNameProblem(name).empty());
   EXPECT_EQ(MemberNameProblem(std::string(255, 'n')), "");
   const std::string alphabet = std::string("a.\\/: ") + '\x01';
-  std::vector<std::string> names = {""};
-  for (size_t start = 0, length = 0; length < 4; ++length) {
-    const size_t end = names.size();
-    for (size_t i = start; i < end; ++i)
-      for (char c : alphabet) names.push_back(names[i] + c);
-    start = end;
-  }
-  for (const std::string& name : names)
+  for (unsigned n = 0; n < 8 * 8 * 8 * 8; ++n) {  // the base-8 digits 1..7 of n spell a name
+    std::string name;
+    for (unsigned rest = n; rest > 0; rest /= 8)
+      if (rest % 8 != 0) name += alphabet[rest % 8 - 1];
     EXPECT_TRUE(IsSafeMemberName(name) || !MemberNameProblem(name).empty()) << name;
+  }
 }
 
 // Members that would land on one another.
