@@ -64,12 +64,10 @@ TEST_F(CommandLine, Cases) {
       {RunCreateCommand, {"--stub", "@/plain.txt", "-o", "@/o", "@/tree"}, 1, {}, {"@/plain.txt"}},
       {RunCreateCommand, {"--stub", "@/missing", "-o", "@/o", "@/tree"}, 1, {}, {}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "@/missing"}, 1, {}, {}},
-      {RunRestubCommand, {"@/plain.txt", "--stub", "@/stub.bin", "-o", "@/o"}, 1, {}, {}},
       // Names the installer could not write: nothing is written, an old file stays as it was.
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/old", "@/bad"}, 1, {}, {"drive:stream", "nul.txt", "3 name problems"}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "@/tree", "@/clash"}, 1, {}, {"data.bin"}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "--no-dirs", "@/clash"}, 1, {}, {"data.bin"}},
-      {RunRestubCommand, {"@/inst", "--stub", "@/missing", "-o", "@/o"}, 1, {}, {}},
       // A new stub's digits get its size; a stub without digits is used as it is, with a
       // warning, and the offset must then be given.
       {RunRestubCommand, {"@/inst", "--stub", "@/pe.exe", "-o", "@/o1"}, 0, {}, {}, "@/o1"},

@@ -158,7 +158,8 @@ TEST(ConfigurationText, ReadBackWhole) {
   EXPECT_FALSE(ConfigValueProblem("a\nb").empty());
 }
 
-// Only a committed file replaces the target, executable like a stub; otherwise nothing is left.
+// Only a committed file replaces the target, executable like a stub; otherwise, and when the
+// program is interrupted, nothing is left.
 TEST(AtomicOutput, AppearsOnlyWhenCommitted) {
   ScratchFolder scratch;
   const std::string target = scratch.Path("target");
@@ -170,21 +171,10 @@ TEST(AtomicOutput, AppearsOnlyWhenCommitted) {
     EXPECT_EQ(ReadText(target), "old");
     if (commit) file.Commit();
   }
-  EXPECT_EQ(ReadText(target), "new");
-  EXPECT_EQ(FolderEntries(scratch.Path()), std::vector<std::string>{"target"});
-  struct stat st {};
-  ASSERT_EQ(stat(target.c_str(), &st), 0);
-  EXPECT_NE(st.st_mode & S_IXUSR, 0u);
-  EXPECT_THROW(AtomicOutputFile(scratch.Path("no/such/folder/x")), EPackError);
-  EXPECT_THROW(AtomicOutputFile(scratch.Path()), EPackError);  // a folder
-}
-
-TEST(AtomicOutput, InterruptLeavesNoTemporaryFile) {
-  ScratchFolder scratch;
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    AtomicOutputFile file(scratch.Path("target"));
+    AtomicOutputFile file(target);
     file.Write(reinterpret_cast<const uint8_t*>("half"), 4);
     std::raise(SIGTERM);
     _exit(0);
@@ -192,7 +182,13 @@ TEST(AtomicOutput, InterruptLeavesNoTemporaryFile) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-  EXPECT_TRUE(FolderEntries(scratch.Path()).empty());
+  EXPECT_EQ(ReadText(target), "new");
+  EXPECT_EQ(FolderEntries(scratch.Path()), std::vector<std::string>{"target"});
+  struct stat st {};
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & S_IXUSR, 0u);
+  EXPECT_THROW(AtomicOutputFile(scratch.Path("no/such/folder/x")), EPackError);
+  EXPECT_THROW(AtomicOutputFile(scratch.Path()), EPackError);  // a folder
 }
 
 }  // namespace
