@@ -71,7 +71,7 @@ TEST_F(ExtractTest, TargetPathsAndSymbolicLinks) {
 
 // Cut anywhere behind the stub: the directory no longer reads, a member's data is short, or the
 // checksum block is. Cut right behind the data, it is an installer without checksums; bytes
-// behind the block (a signature's certificate table) are harmless. A flipped bit in a member's
+// behind the block (a signature's certificate table) are harmless, and restub drops them. A flipped bit in a member's
 // data is reported: the checksums catch what the decoded length does not. Only the bits of a
 // stream's last byte behind its final code may decode to the very same bytes. extract stops
 // at such a member; --force writes it as it decodes, with a warning, and still exits with 1.
@@ -92,6 +92,8 @@ TEST_F(ExtractTest, TruncationsAndFlippedBits) {
   ArchiveBytes signedFile = bytes;
   signedFile.resize(bytes.size() + 1500, 0x5A);
   EXPECT_EQ(test(signedFile).exitCode, 0);
+  ASSERT_EQ(RunTool(RunRestubCommand, {damaged, "--stub", stub_, "-o", scratch_.Path("restubbed")}).exitCode, 0);
+  EXPECT_EQ(ReadBytes(scratch_.Path("restubbed")), bytes);  // restub leaves them behind
   for (const TMember& member : sound.members) {
     const size_t start = sound.dataStart + member.offset;
     for (size_t at = start; at + 1 < start + member.storedSize; at += 5) {
