@@ -45,7 +45,6 @@ TEST_F(CommandLine, Cases) {
       {RunCreateCommand, {"--stub", "@/stub.bin", "@/tree"}, 2, {}, {"-o OUT"}},
       {RunCreateCommand, {"-o", "@/o"}, 2, {}, {}},
       {RunCreateCommand, {"-o", "@/o", "--native", "--stub", "s", "@/tree"}, 2, {}, {}},
-      {RunCreateCommand, {"-o", "@/o", "--x64", "--native", "@/tree"}, 2, {}, {}},
       {RunCreateCommand, {"-o", "@/o", "--params", "/S", "@/tree"}, 2, {}, {"--params needs --run"}},
       {RunCreateCommand, {"-o", "@/o", "--run", "a\r\nExecutable=evil.exe", "@/tree"}, 2, {}, {}},
       {RunCreateCommand, {"-o", "@/o", "--run", longRun, "@/tree"}, 2, {}, {}},

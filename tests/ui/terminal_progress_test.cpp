@@ -43,8 +43,7 @@ TEST_F(TerminalProgressTest, RewritesTheLineOnlyOnChange) {
   progress.Update("c:\\temp\\SETUP.EXE", 0, 100);  // letter case alone is no change
   EXPECT_EQ("", Drain());
   progress.Update("C:\\Temp\\setup.exe", 53, 100);
-  const std::string bar = Drain();
-  EXPECT_NE(std::string::npos, bar.find("[##########----------]  52%")) << bar;
+  EXPECT_NE(std::string::npos, Drain().find("[##########----------]  52%"));
   progress.Update("C:\\Temp\\readme.txt", 53, 100);
   EXPECT_NE(std::string::npos, Drain().find("readme.txt"));
 
