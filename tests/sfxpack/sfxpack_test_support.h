@@ -19,9 +19,6 @@ std::vector<std::string> FolderEntries(const std::string& folder);  // sorted, n
 
 // A stand-in for the native stub: some bytes, the marker block with nine digits, some more.
 ArchiveBytes MakeNativeStub(size_t size = 4000);
-// A minimal 32-bit PE image whose resource section holds string table block 1 with the offset
-// placeholder as entry 1 (entry 0 empty), the way the Win32 stub carries its offset.
-ArchiveBytes MakePeStub();
 
 struct TRunResult {
   int exitCode = -1;
