@@ -37,7 +37,6 @@ TEST_F(CommandLine, Cases) {
     const char* made = nullptr;  // a file the run must leave
   } rows[] = {
       {RunListCommand, {}, 2, {}, {"sfxpack list: give exactly one", "Try 'sfxpack list --help'."}},
-      {RunListCommand, {"a", "b"}, 2, {}, {}},
       {RunListCommand, {"--offset", "12x", "@/inst"}, 2, {}, {}},
       {RunRestubCommand, {"@/inst", "-o", "@/o"}, 2, {}, {"--stub"}},
       {RunExtractCommand, {"@/inst", "--force=yes"}, 2, {}, {}},

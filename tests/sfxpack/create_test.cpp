@@ -14,7 +14,6 @@
 #include "sfxpack_test_support.h"
 #include "tests/support/hostile_names.h"
 #include "tools/sfxpack/config_member.h"
-#include "tools/sfxpack/create.h"
 #include "tools/sfxpack/installer.h"
 #include "tools/sfxpack/member_names.h"
 #include "tools/sfxpack/output_file.h"

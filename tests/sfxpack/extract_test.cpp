@@ -110,7 +110,6 @@ TEST_F(ExtractTest, TruncationsAndFlippedBits) {
   const TRunResult forced = RunTool(RunExtractCommand, {damaged, "-C", scratch_.Path("out"), "--force"});
   EXPECT_EQ(forced.exitCode, 1);
   EXPECT_NE(forced.err.find("member \"data.bin\" "), std::string::npos) << forced.err;
-  EXPECT_NE(forced.err.find("; written as it decodes"), std::string::npos) << forced.err;
   EXPECT_TRUE(Exists(scratch_.Path("out/data.bin")));
 }
 
@@ -125,7 +124,6 @@ TEST_F(ExtractTest, RecordedSizesThatDisagree) {
   EXPECT_EQ(test.exitCode, 1);
   EXPECT_NE(test.out.find("DAMAGED short.txt: decodes to 12 bytes, 0 recorded\nDAMAGED $k$v$t$r.cnf: decodes to 4 bytes, 5 recorded"),
             std::string::npos) << test.out;
-  EXPECT_NE(test.err.find("no checksums"), std::string::npos) << test.err;
   const TRunResult extract = RunTool(RunExtractCommand, {installer, "--offset", "100", "-C", scratch_.Path("out")});
   EXPECT_EQ(extract.exitCode, 1);
   EXPECT_NE(extract.err.find("the configuration member decodes to"), std::string::npos) << extract.err;

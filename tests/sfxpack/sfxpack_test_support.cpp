@@ -1,7 +1,5 @@
 #include "sfxpack_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
