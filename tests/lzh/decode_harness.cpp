@@ -7,10 +7,10 @@
 
 namespace {
 
+// The run in progress: the production decoder's procedures are plain functions.
 const std::vector<uint8_t>* Input;
 DecodeSetup Setup;
 DecodeRecord* Record;
-int WriteCalls;
 
 size_t Deliver(uint8_t* buffer, size_t requested) {
   if (static_cast<int>(Record->readCalls++) == Setup.throwOnReadCall) throw Exception("read failed");
@@ -23,7 +23,7 @@ size_t Deliver(uint8_t* buffer, size_t requested) {
 
 void Take(const uint8_t* buffer, unsigned count) {
   Record->writeSizes.push_back(static_cast<uint16_t>(count));
-  if (WriteCalls++ == Setup.throwOnWriteCall) throw Exception("write failed");
+  if (static_cast<int>(Record->writeSizes.size()) == Setup.throwOnWriteCall + 1) throw Exception("write failed");
   Record->output.insert(Record->output.end(), buffer, buffer + count);
 }
 
@@ -32,7 +32,6 @@ DecodeRecord Run(const std::vector<uint8_t>& input, const DecodeSetup& setup, vo
   Input = &input;
   Setup = setup;
   Record = &record;
-  WriteCalls = 0;
   decode();
   return record;
 }
@@ -53,10 +52,7 @@ DecodeRecord DecodeWithSlots(const std::vector<uint8_t>& input, const DecodeSetu
 
 DecodeRecord DecodePlain(const std::vector<uint8_t>& input, const DecodeSetup& setup) {
   return Run(input, setup, [] {
-    PlainOptions options;
-    options.inputBufferSize = Setup.inputBufferSize;
-    options.outputBufferSize = Setup.outputBufferSize;
-    options.guardMarkerByte = Setup.guardMarkerByte;
+    const PlainOptions options{Setup.inputBufferSize, Setup.outputBufferSize, Setup.guardMarkerByte};
     PlainDecode([](void*, unsigned char* buffer, size_t size) { return Deliver(buffer, size); },
                 [](void*, const unsigned char* bytes, unsigned count) { Take(bytes, count); }, nullptr, options,
                 &Record->plain);

@@ -17,7 +17,6 @@ class CommandLine : public PackTest {
     WriteText(scratch_.Path("old"), "previous installer");
     for (const char* name : {"ok.txt", "drive:stream", "bell\x07", "nul.txt"}) WriteText(scratch_.Path("bad/") + name, "x");
     for (const char* name : {"data.bin", "sub/data.bin"}) WriteText(scratch_.Path("clash/") + name, "x");
-    WriteText(scratch_.Path("long/" + std::string(100, 'd') + "/" + std::string(100, 'd') + "/" + std::string(60, 'd')), "x");
   }
   // "@" stands for the scratch folder.
   std::string Expand(std::string text) const {
@@ -27,7 +26,6 @@ class CommandLine : public PackTest {
 };
 
 using Command = int (*)(const Arguments&);
-const Command kCommands[] = {RunCreateCommand, RunListCommand, RunTestCommand, RunExtractCommand, RunRestubCommand};
 
 TEST_F(CommandLine, Cases) {
   const std::string longRun(300, 'x');
@@ -39,7 +37,6 @@ TEST_F(CommandLine, Cases) {
     const char* made = nullptr;  // a file the run must leave
   } rows[] = {
       {RunListCommand, {}, 2, {}, {"sfxpack list: give exactly one", "Try 'sfxpack list --help'."}},
-      {RunListCommand, {"a", "b"}, 2, {}, {}},
       {RunListCommand, {"--offset", "12x", "@/inst"}, 2, {}, {}},
       {RunRestubCommand, {"@/inst", "-o", "@/o"}, 2, {}, {"--stub"}},
       {RunExtractCommand, {"@/inst", "--force=yes"}, 2, {}, {}},
@@ -47,7 +44,6 @@ TEST_F(CommandLine, Cases) {
       {RunCreateCommand, {"--stub", "@/stub.bin", "@/tree"}, 2, {}, {"-o OUT"}},
       {RunCreateCommand, {"-o", "@/o"}, 2, {}, {}},
       {RunCreateCommand, {"-o", "@/o", "--native", "--stub", "s", "@/tree"}, 2, {}, {}},
-      {RunCreateCommand, {"-o", "@/o", "--x64", "--native", "@/tree"}, 2, {}, {}},
       {RunCreateCommand, {"-o", "@/o", "--params", "/S", "@/tree"}, 2, {}, {"--params needs --run"}},
       {RunCreateCommand, {"-o", "@/o", "--run", "a\r\nExecutable=evil.exe", "@/tree"}, 2, {}, {}},
       {RunCreateCommand, {"-o", "@/o", "--run", longRun, "@/tree"}, 2, {}, {}},
@@ -65,13 +61,10 @@ TEST_F(CommandLine, Cases) {
       {RunCreateCommand, {"--stub", "@/plain.txt", "-o", "@/o", "@/tree"}, 1, {}, {"@/plain.txt"}},
       {RunCreateCommand, {"--stub", "@/missing", "-o", "@/o", "@/tree"}, 1, {}, {}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "@/missing"}, 1, {}, {}},
-      {RunRestubCommand, {"@/plain.txt", "--stub", "@/stub.bin", "-o", "@/o"}, 1, {}, {}},
       // Names the installer could not write: nothing is written, an old file stays as it was.
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/old", "@/bad"}, 1, {}, {"drive:stream", "nul.txt", "3 name problems"}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "@/tree", "@/clash"}, 1, {}, {"data.bin"}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "--no-dirs", "@/clash"}, 1, {}, {"data.bin"}},
-      {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "@/long"}, 1, {}, {"255"}},
-      {RunRestubCommand, {"@/inst", "--stub", "@/missing", "-o", "@/o"}, 1, {}, {}},
       // A stub without digits is used as it is, with a warning; the offset must then be given.
       {RunRestubCommand, {"@/inst", "--stub", "@/plain.txt", "-o", "@/o2"}, 0, {}, {"warning"}, "@/o2"},
       {RunTestCommand, {"@/o2", "--offset", "23"}, 0, {}, {}}};
@@ -88,9 +81,9 @@ TEST_F(CommandLine, Cases) {
     if (row.made) EXPECT_TRUE(Exists(Expand(row.made)));
   }
   EXPECT_EQ(ReadText(scratch_.Path("old")), "previous installer");
-  EXPECT_EQ(FolderEntries(scratch_.Path()), (std::vector<std::string>{"bad", "clash", "inst", "last", "long", "o2", "old",
+  EXPECT_EQ(FolderEntries(scratch_.Path()), (std::vector<std::string>{"bad", "clash", "inst", "last", "o2", "old",
                                                                        "plain.txt", "stub.bin", "tree"}));
-  for (Command command : kCommands) {
+  for (Command command : {RunCreateCommand, RunListCommand, RunTestCommand, RunExtractCommand, RunRestubCommand}) {
     const TRunResult help = RunTool(command, {"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: sfxpack ", 0), 0u) << help.out;

@@ -1,5 +1,5 @@
-// Helpers for the sfxpack tests: scratch folders, small files, stubs and installers made on
-// the spot, and running a subcommand with its output captured.
+// Helpers for the sfxpack tests: scratch folders, small files, stubs made on the spot, and
+// running a subcommand with its output captured.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,33 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "host/offset_digits.h"
 #include "bench/corpus.h"
+#include "host/offset_digits.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/test_installer.h"
 #include "tools/sfxpack/commands.h"
 
-using Bytes = std::vector<uint8_t>;
-
 std::vector<std::string> FolderEntries(const std::string& folder);  // sorted, not recursive
-void PutLE(Bytes& b, size_t at, uint32_t value, int width = 4);
 
 // A stand-in for the native stub: some bytes, the marker block with nine digits, some more.
-Bytes MakeNativeStub(size_t size = 4000);
-
-// A minimal 32-bit PE image whose resource section holds string table block 1 with
-// `digits` as entry 1 (entry 0 empty), the way the Win32 stub carries its offset.
-Bytes MakePeStub(const std::string& digits = SFX_OFFSET_PLACEHOLDER);
-constexpr size_t kPeResourceStart = 0x200;
-constexpr size_t kPeDigitsPosition = kPeResourceStart + 0x58 + 4;
-
-// An installer written with the directory writer directly, past the builder's checks: each
-// member holds `text`, recorded as `recorded` bytes unpacked (-1: its true length).
-struct THandMember {
-  std::string name;
-  std::string text = "evil";
-  int32_t recorded = -1;
-};
-Bytes HandMadeInstaller(const std::vector<THandMember>& members);
+ArchiveBytes MakeNativeStub(size_t size = 4000);
 
 struct TRunResult {
   int exitCode = -1;
@@ -43,8 +26,6 @@ struct TRunResult {
   std::string err;
 };
 TRunResult RunTool(int (*command)(const Arguments&), const Arguments& args);
-
-inline Bytes SampleData(size_t size, uint32_t seed) { return corpus::MakeText(size, seed); }
 
 // A scratch folder holding the native stand-in stub, which Create hands to `create`.
 class PackTest : public testing::Test {
@@ -57,7 +38,7 @@ class PackTest : public testing::Test {
   }
   // The tree data.bin, ro.txt (read-only), sub/readme.txt packed into "inst" with `options`.
   std::string MakeInstaller(const Arguments& options = {}) {
-    WriteBytes(scratch_.Path("tree/data.bin"), SampleData(6000, 7));
+    WriteBytes(scratch_.Path("tree/data.bin"), corpus::MakeText(6000, 7));
     WriteText(scratch_.Path("tree/sub/readme.txt"), "read me\r\n");
     if (!Exists(scratch_.Path("tree/ro.txt"))) WriteText(scratch_.Path("tree/ro.txt"), "read only");
     chmod(scratch_.Path("tree/ro.txt").c_str(), 0444);
@@ -67,8 +48,13 @@ class PackTest : public testing::Test {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     return scratch_.Path("inst");
   }
+  // An installer written past the builder's checks (names it refuses, wrong sizes), behind a
+  // stub of kTestStubSize bytes without digits: the commands take "--offset 100".
+  std::string HandMade(const std::vector<TestMember>& members) {
+    WriteBytes(scratch_.Path("handmade"), ::MakeInstaller(members));
+    return scratch_.Path("handmade");
+  }
 
   ScratchFolder scratch_;
   std::string stub_ = scratch_.Path("stub.bin");
 };
-

@@ -33,17 +33,6 @@ TEST(ProgressNumbers, PercentFillAndOrigin) {
   EXPECT_EQ(-2, CentredOrigin(100, 105));
 }
 
-// A fake label: every character is one unit wide, and every measured text is recorded.
-struct FakeLabel {
-  Texts measured;
-  TextMeasure Measure() {
-    return [this](const std::string& text) {
-      measured.push_back(text);
-      return static_cast<int32_t>(text.size());
-    };
-  }
-};
-
 // The directory shortens one folder at a time (a UNC path keeps a leading "\"), then the drive
 // goes; the name, dots and all, stays whole. The first form that fits ends it, and a bare name
 // is never measured.
@@ -56,18 +45,22 @@ TEST(FitPathToLabel, ShortensDirectoryThenDropsDrive) {
       {"\\\\srv\\share\\f.txt",
        {"\\\\srv\\share\\f.txt", "\\...\\srv\\share\\f.txt", "\\...\\share\\f.txt", "\\...\\f.txt", "...\\f.txt",
         "f.txt"}}};
+  Texts measured;  // every character is one unit wide
+  const TextMeasure measure = [&measured](const std::string& text) {
+    measured.push_back(text);
+    return static_cast<int32_t>(text.size());
+  };
   for (const auto& row : kRows) {
-    FakeLabel label;
-    const std::string last = FitPathToLabel(row.path, label.Measure(), 0);
-    label.measured.push_back(last);
-    EXPECT_EQ(row.forms, label.measured) << row.path;
+    measured.clear();
+    measured.push_back(FitPathToLabel(row.path, measure, 0));  // after the forms it measured
+    EXPECT_EQ(row.forms, measured) << row.path;
   }
-  FakeLabel label;
-  EXPECT_EQ("C:\\...\\Gamma\\file.txt", FitPathToLabel("C:\\Alpha\\Beta\\Gamma\\file.txt", label.Measure(), 21));
-  EXPECT_EQ(3u, label.measured.size());
-  label.measured.clear();
-  EXPECT_EQ("long-file-name.txt", FitPathToLabel("long-file-name.txt", label.Measure(), 1));
-  EXPECT_TRUE(label.measured.empty());
+  measured.clear();
+  EXPECT_EQ("C:\\...\\Gamma\\file.txt", FitPathToLabel("C:\\Alpha\\Beta\\Gamma\\file.txt", measure, 21));
+  EXPECT_EQ(3u, measured.size());
+  measured.clear();
+  EXPECT_EQ("long-file-name.txt", FitPathToLabel("long-file-name.txt", measure, 1));
+  EXPECT_TRUE(measured.empty());
 }
 
 }  // namespace
