@@ -21,6 +21,7 @@ constexpr uint16_t kStreamBufferSize = 4096;
 // The decoder hands over 4 KB at a time; the target file is written in blocks of this size,
 // which saves most of the system calls (and, on Windows, most of the file-system filter work).
 constexpr size_t kFileWriteBlock = 64 * 1024;
+constexpr int32_t kFileReadBlock = 64 * 1024;  // the archive is read ahead in blocks of this size
 
 constexpr int kErrorReadPastEnd = 100;
 constexpr int kErrorHandleDiskFull = 39;    // ERROR_HANDLE_DISK_FULL
@@ -52,7 +53,10 @@ struct TMemberStream {
   const std::string& currentTarget;
   int32_t storedSize;    // the read procedure delivers no more than this
   int32_t unpackedSize;  // the write procedure writes no more than this
-  int32_t bytesRead = 0;
+  int32_t bytesRead = 0;     // delivered to the decoder
+  int32_t bytesFetched = 0;  // read from the archive into the read-ahead block
+  int32_t aheadPosition = 0, aheadEnd = 0;  // the part of the read-ahead block not yet delivered
+  std::string shortReadReason;  // why the last read-ahead fell short; empty while none did
   int64_t bytesDecoded = 0;  // everything the decoder handed over, surplus included
   int64_t bytesKept = 0;  // handed to the file, written or still pending
   uint32_t crc = 0;       // of the bytes kept so far
@@ -92,17 +96,36 @@ void ApplyDate(const std::string& target, uint32_t stamp) {
   CloseFileHandle(file);
 }
 
+// Reads the next block of the member's stored bytes. A block that falls short is delivered as
+// far as it goes; the failure is told when the decoder asks past it, as a direct read would.
+void ReadAhead(TMemberStream& m) {
+  std::vector<uint8_t>& block = m.run.readAhead;
+  block.resize(kFileReadBlock);
+  const int32_t want = std::min(kFileReadBlock, m.storedSize - m.bytesFetched);
+  const int32_t got = ReadFileBytes(m.run.archiveDataFile, block.data(), want);
+  if (got != want) m.shortReadReason = TransferFailureText(got, kErrorReadPastEnd);
+  m.aheadPosition = 0;
+  m.aheadEnd = std::max<int32_t>(got, 0);
+  m.bytesFetched += m.aheadEnd;
+}
+
 void ReadMemberBytes(void* context, uint8_t* buffer, uint16_t requested, uint16_t& delivered) {
   TMemberStream& m = *static_cast<TMemberStream*>(context);
   const int32_t n = std::min<int32_t>(requested, m.storedSize - m.bytesRead);
   int32_t got = 0;
   if (!m.run.cancelRequested && !m.failure.Happened() && n > 0) {
-    got = ReadFileBytes(m.run.archiveDataFile, buffer, n);
-    if (got != n) {
-      m.Fail(FileFailure("Error reading archive file", m.run.directory.archivePath,
-                         TransferFailureText(got, kErrorReadPastEnd)));
-      got = std::max<int32_t>(got, 0);
+    while (got < n) {
+      if (m.aheadPosition == m.aheadEnd) {
+        if (!m.shortReadReason.empty()) break;
+        ReadAhead(m);
+        if (m.aheadEnd == 0) break;
+      }
+      const int32_t part = std::min(n - got, m.aheadEnd - m.aheadPosition);
+      std::copy_n(m.run.readAhead.data() + m.aheadPosition, part, buffer + got);
+      m.aheadPosition += part;
+      got += part;
     }
+    if (got != n) m.Fail(FileFailure("Error reading archive file", m.run.directory.archivePath, m.shortReadReason));
   }
   delivered = static_cast<uint16_t>(got);
   m.bytesRead += got;

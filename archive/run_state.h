@@ -32,6 +32,7 @@ struct TExtractionRun {
   FileHandle archiveDataFile = kInvalidHandle;  // the program file, opened again for member data
   int32_t runBytesRead = 0;                     // compressed bytes delivered so far
   int32_t runTotal = 0;                         // the sum of all stored sizes
+  std::vector<uint8_t> readAhead;               // the current member's stored bytes read, not yet delivered
   std::vector<uint8_t> pendingOutput;           // decoded bytes of the current member not yet written
   // The failure that ended the run (a target not written, the archive not read, a damaged
   // member); the run stops at the first, so there is never a second.
