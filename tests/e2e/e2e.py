@@ -264,7 +264,11 @@ class Scenarios(unittest.TestCase):
         c.prepare and c.prepare(self, s)
         self.process = s.start(c.env)
         self.addCleanup(lambda: self.process.poll() is None and (self.process.kill() or self.process.wait()))
-        c.box and s.answer(self.process, *c.box)
+        try:
+            c.box and s.answer(self.process, *c.box)
+        except AssertionError as failure:  # what the stub left says which way it went
+            left = sorted(os.path.relpath(os.path.join(d, f), s.tmp) for d, _, fs in os.walk(s.tmp) for f in fs)
+            raise AssertionError("%s; in the temporary folder: %s" % (failure, left)) from None
         c.cancel and s.cancel(self.process)
         c.during and c.during(self, s)
         errors = self.errors = s.finish(self.process)
