@@ -40,21 +40,18 @@ int Runs = 5;
 double Seconds(std::clock_t since) { return static_cast<double>(std::clock() - since) / CLOCKS_PER_SEC; }
 double MegabytesPerSecond(size_t bytes, double seconds) { return bytes / 1e6 / seconds; }
 
-template <typename Run, typename Prepare>
-double BestSeconds(Run run, Prepare prepare) {
-  double best = 1e9;
-  for (int i = 0; i < Runs; ++i) {
-    prepare();
-    const std::clock_t start = std::clock();
-    run();
-    best = std::min(best, Seconds(start));
-  }
-  return best;
+template <typename Run>
+double SecondsOf(Run run) {
+  const std::clock_t start = std::clock();
+  run();
+  return Seconds(start);
 }
 
 template <typename Run>
 double BestSeconds(Run run) {
-  return BestSeconds(run, [] {});
+  double best = 1e9;
+  for (int i = 0; i < Runs; ++i) best = std::min(best, SecondsOf(run));
+  return best;
 }
 
 const std::vector<uint8_t>* Source;
@@ -253,12 +250,8 @@ void BenchReal(size_t binaryMiB, size_t textMiB, const char* savePath) {
   for (int round = 0; round < Runs; ++round) {
     const fs::path unpackTarget = work / ("target" + std::to_string(round));
     const fs::path plainTarget = work / ("plain" + std::to_string(round));
-    std::clock_t start = std::clock();
-    unpack(unpackTarget);
-    unpackSeconds = std::min(unpackSeconds, Seconds(start));
-    start = std::clock();
-    plain(plainTarget);
-    plainFileSeconds = std::min(plainFileSeconds, Seconds(start));
+    unpackSeconds = std::min(unpackSeconds, SecondsOf([&] { unpack(unpackTarget); }));
+    plainFileSeconds = std::min(plainFileSeconds, SecondsOf([&] { plain(plainTarget); }));
     if (round == 0) {
       Check(DiskBytesBelow(unpackTarget), total, "extraction run");
       Check(DiskBytesBelow(plainTarget), total, "plain decoder into files");

@@ -264,11 +264,12 @@ class Scenarios(unittest.TestCase):
         try:
             self.run_scenario(c)
         except BoxNeverCame as failure:
-            if not WINDOWS:
-                raise
             print("\n%s: %s; running it once more" % (c.name, failure), file=sys.stderr)
-            self.process.poll() is None and (self.process.kill() or self.process.wait())
+            self.stop_process()
             self.run_scenario(c)
+
+    def stop_process(self):
+        self.process.poll() is None and (self.process.kill() or self.process.wait())
 
     def run_scenario(self, c):
         s = Scratch(c.temp)
@@ -279,7 +280,7 @@ class Scenarios(unittest.TestCase):
         c.config and s.pack(self.members, c.config, c.checked)
         c.prepare and c.prepare(self, s)
         self.process = s.start(c.env)
-        self.addCleanup(lambda: self.process.poll() is None and (self.process.kill() or self.process.wait()))
+        self.addCleanup(self.stop_process)
         try:
             c.box and s.answer(self.process, *c.box)
         except AssertionError as failure:  # what the stub left says which way it went
@@ -376,9 +377,10 @@ def main():
     SAMPLE = os.path.join(WINDOWS or NATIVE, "tests", "payload", PROGRAM)
     STUB = next(p for p in (os.path.join(WINDOWS or NATIVE, "app", n) for n in ("sfxstub64.exe", "sfxstub.exe",
                                                                                  "sfxstub")) if os.path.exists(p))
+    run = Scenarios.run_scenario_again_if_no_box if WINDOWS else Scenarios.run_scenario
     for c in scenarios():
         if ("wine" if WINDOWS else "native") in c.on:
-            setattr(Scenarios, "test_" + c.name, lambda self, c=c: self.run_scenario_again_if_no_box(c))
+            setattr(Scenarios, "test_" + c.name, lambda self, c=c: run(self, c))
     WINDOWS or delattr(sys.modules[__name__], "WineOnly")
     unittest.main(argv=sys.argv[:1] + sys.argv[1 + len(builds):], verbosity=2)
 
