@@ -456,6 +456,9 @@ bool Decoder::DecodeItemCarefully(HotState& state) {
   return state.endOfInput && state.bitBuffer == kMarkerOnly;
 }
 
+// For a match distance d under 8: the largest multiple of d not above 8.
+constexpr uint8_t kPatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+
 inline uint64_t LoadBigEndian64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, sizeof v);
@@ -531,7 +534,16 @@ void Decoder::DecodeItemsFast(HotState& state) {
         std::memcpy(out + 8, from + 8, 8);
         for (unsigned k = 16; k < length; k += 8) std::memcpy(out + k, from + k, 8);
       } else {
-        for (unsigned k = 0; k < length; ++k) out[k] = from[k];
+        // A distance under 8 repeats a pattern of that many bytes. Copied byte by byte, each
+        // byte would wait for the one just stored; instead 8 bytes of the pattern are built
+        // once, in a register, and stored at every multiple of the distance that keeps the
+        // 8 bytes in phase. The load takes bytes past the pattern too; the mask drops them.
+        uint64_t pattern;
+        std::memcpy(&pattern, from, sizeof pattern);
+        pattern &= ~uint64_t{0} >> (64 - 8 * back);
+        for (unsigned period = back; period < 8; period *= 2) pattern |= pattern << (8 * period);
+        const unsigned step = kPatternStep[back];
+        for (unsigned k = 0; k < length; k += step) std::memcpy(out + k, &pattern, sizeof pattern);
       }
       out += length;
     }

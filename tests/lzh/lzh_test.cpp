@@ -68,6 +68,21 @@ TEST(LzhDecode, AgreesWithThePlainDecoder) {
   }
 }
 
+// Matches whose distance is shorter than 8 repeat a pattern of that period: every period, at
+// every length, and at every phase of the 8-byte steps.
+TEST(LzhDecode, ShortDistancesRepeatTheirPattern) {
+  Bytes data;
+  for (unsigned period = 1; period < 8; ++period) {
+    for (unsigned length = 3; length <= 60; ++length) {
+      for (unsigned n = 0; n < period; ++n) data.push_back(static_cast<uint8_t>(data.size() * 7 + 1));
+      for (unsigned n = 0; n < length; ++n) data.push_back(data[data.size() - period]);
+    }
+  }
+  const Bytes stream = LzhEncode(data.data(), data.size());
+  EXPECT_EQ(LzhDecodeBuffer(stream.data(), stream.size()), data);
+  ExpectSameAsPlain(stream, {4096, 4096});
+}
+
 // A failing procedure ends the decode quietly: the block whose write failed stays in place and
 // the final flush hands it over again; only a failure of that flush leaves the decoder.
 TEST(LzhDecode, ProcedureFailures) {
