@@ -92,8 +92,9 @@ class DecodingTree {
   unsigned Entry(unsigned index) const { return table_[index]; }
   unsigned Root() const { return tree_.ChildTable[kRoot]; }
 
-  // The update for a symbol found bit by bit.
-  void Update(unsigned symbol) {
+  // The update for a symbol found bit by bit, and for any symbol that comes when the tree is
+  // due to be rebuilt (the path walked down is then no longer the path up).
+  SFX_NOINLINE void Update(unsigned symbol) {
     if (tree_.FreqTable[kRoot] == lzh::kFrequencyLimit) Rebuild();
     ++tree_.FreqTable[kRoot];  // the root never moves: the sentinel above it is larger
     ClimbByParents(tree_.ParentTable[symbol + kNodeCount]);
@@ -103,9 +104,7 @@ class DecodingTree {
   // the table reached, `below` the nodes entered after it, `count` of them.
   void Update(unsigned symbol, unsigned heap, const uint16_t* below, unsigned count) {
     if (tree_.FreqTable[kRoot] == lzh::kFrequencyLimit) {
-      Rebuild();
-      ++tree_.FreqTable[kRoot];
-      ClimbByParents(tree_.ParentTable[symbol + kNodeCount]);
+      Update(symbol);
       return;
     }
     uint16_t* const freq = tree_.FreqTable;
