@@ -3,8 +3,11 @@
 #   - unpack speed in the installer's own path, the plain comparison decoder's speed and
 #     their ratio, on real data (lzh_bench --real-only, see bench/lzh_bench.cpp);
 #   - peak memory and speed of `sfxpack encode-stream` on a large input (real data repeated)
-#     and of `sfxpack decode-stream` on its stream, then on a stream of random bytes of the
-#     same size (any bytes decode).
+#     and of `sfxpack decode-stream` on its stream, into a file and to /dev/null, then on a
+#     stream of random bytes of the same size (any bytes decode);
+#   - what storing that much output costs the system by itself (dd);
+#   - the stripped sizes of both Windows stubs (built here when the cross compilers are
+#     installed; bench/measure_stub.sh gives their sections too).
 #
 #   bench/measure.sh [MiB, default 1024]
 #
@@ -70,12 +73,33 @@ echo "  stream: $(stat -c %s "$work/stream.lzh") bytes"
 shm=$work
 [ -d /dev/shm ] && shm=$(mktemp -d /dev/shm/measure.XXXXXX)
 trap 'rm -rf "$work" "$shm"' EXIT
-run_measured "decode-stream" "$shm/decoded.bin" "$sfxpack" decode-stream "$work/stream.lzh" "$shm/decoded.bin"
+run_measured "decode-stream into a file" "$shm/decoded.bin" "$sfxpack" decode-stream "$work/stream.lzh" "$shm/decoded.bin"
 cmp -s "$work/input.bin" "$shm/decoded.bin" || { echo "measure: decode-stream output differs" >&2; exit 1; }
-rm -f "$shm/decoded.bin" "$work/stream.lzh"
+rm -f "$shm/decoded.bin"
+# The same through stdout to /dev/null: the command's own cost, without the
+# system's cost of storing a GiB (on a virtual machine, mostly the host handing over memory
+# the guest has not touched yet; it varies by a factor of two from run to run).
+run_measured "decode-stream to stdout (/dev/null)" "$bytes" "$sfxpack" decode-stream "$work/stream.lzh" -
+rm -f "$work/stream.lzh"
+/usr/bin/time -f '%S' -o "$work/time.txt" dd if=/dev/zero of="$shm/zeros.bin" bs=1M count="$mib" status=none
+echo "storing ${mib} MiB below $shm costs the system $(cat "$work/time.txt") s by itself (dd of zeros)"
+rm -f "$shm/zeros.bin"
 
 # Random bytes decode to several times their size: the output goes nowhere, and the speed
 # counts input bytes.
 head -c "$bytes" /dev/urandom >"$work/random.bin"
 run_measured "decode-stream of ${mib} MiB of random bytes (MB/s of input)" "$bytes" \
   "$sfxpack" decode-stream "$work/random.bin" -
+
+echo "== stub sizes (stripped; sfxstub.exe may take at most 98304)"
+source "$here/scripts/windows.sh"
+for preset in win32 win64; do
+  if ! cmake --preset "$preset" -S "$here" >/dev/null 2>&1 || ! cmake --build "$here/build/$preset" --target sfxstub >/dev/null; then
+    echo "$preset: not built (cross compiler missing? bash scripts/bootstrap.sh installs it)"
+    continue
+  fi
+  stub=$(sfx_windows_stub "$here/build/$preset")
+  objdump=$(sfx_objdump "$stub")
+  "${objdump%objdump}strip" -o "$work/stub.exe" "$stub"
+  echo "$(basename "$stub"): $(stat -c %s "$work/stub.exe") bytes"
+done
