@@ -164,6 +164,24 @@ void MultiplyExactly(long double a, long double b, long double& product, long do
   error = ((aHigh * bHigh - product) + aHigh * bLow + aLow * bHigh) + aLow * bLow;
 }
 
+// v / d, and v % d in `remainder`, for v below 2^63. On i686 a 64-bit division is a library
+// routine of a few hundred bytes. The floating-point quotient is exact or one off at 64-bit
+// precision, a few off at 53-bit; the remainder shows by how much.
+uint64_t DivideWithRemainder(uint64_t v, uint32_t d, uint32_t& remainder) {
+  uint64_t q = static_cast<uint64_t>(static_cast<int64_t>(static_cast<long double>(v) / d));
+  int64_t r = static_cast<int64_t>(v - q * d);
+  while (r < 0) {
+    --q;
+    r += d;
+  }
+  while (r >= static_cast<int64_t>(d)) {
+    ++q;
+    r -= d;
+  }
+  remainder = static_cast<uint32_t>(r);
+  return q;
+}
+
 // Rounds value + error (|error| at most half a unit in value's last place) to the nearest
 // integer, ties to even.
 uint64_t RoundSumToInteger(long double value, long double error) {
@@ -203,7 +221,8 @@ uint64_t EighteenDigits(long double magnitude, int& exponent) {
     break;
   }
   if (digits >= kTenTo18) {
-    digits /= 10;
+    uint32_t dropped;
+    digits = DivideWithRemainder(digits, 10, dropped);
     ++exponent;
   }
   return digits;
@@ -211,13 +230,18 @@ uint64_t EighteenDigits(long double magnitude, int& exponent) {
 
 // Rounds eighteen digits to fifteen and drops trailing zeros; returns the digit text.
 std::string FifteenDigits(uint64_t eighteen, int& exponent) {
-  uint64_t fifteen = eighteen / 1000;
-  if ((eighteen / 100) % 10 >= 5) ++fifteen;
-  if (fifteen >= kTenTo15) {
-    fifteen /= 10;
+  uint32_t lastThree;
+  uint64_t fifteen = DivideWithRemainder(eighteen, 1000, lastThree);
+  if (lastThree >= 500) ++fifteen;
+  if (fifteen >= kTenTo15) {  // rounded up to 10^15
+    fifteen = kTenTo15 / 10;
     ++exponent;
   }
-  std::string digits = std::to_string(fifteen);
+  // In two halves of at most nine digits, each within 32 bits.
+  uint32_t low;
+  const uint32_t high = static_cast<uint32_t>(DivideWithRemainder(fifteen, 1000000000, low));
+  std::string digits = std::to_string(low);
+  if (high != 0) digits = std::to_string(high) + std::string(9 - digits.size(), '0') + digits;
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
   return digits;
 }
@@ -259,7 +283,7 @@ std::string FloatText(long double value) {
 
 namespace {
 
-constexpr uint64_t kMillisecondsPerDay = 86400000;
+constexpr uint32_t kMillisecondsPerDay = 86400000;
 // Days from 1970-01-01 back to the day count's origin 1899-12-30.
 constexpr int32_t kOriginToUnixEpochDays = 25569;
 
@@ -300,12 +324,11 @@ uint32_t DateTimeToDosStamp(double dateTime) {
   // Far outside the DOS years, and not representable as milliseconds: no date.
   if (!(std::fabs(product) < 1e17L)) return 0;
   const int64_t milliseconds = RoundToMilliseconds(product);
-  // Before the day count's origin (1899) there is no DOS date. Refused here, the rest divides
-  // without sign, which on i686 saves the library's signed 64-bit division routines.
+  // Before the day count's origin (1899) there is no DOS date; the division takes no sign.
   if (milliseconds < 0) return 0;
-  const uint64_t elapsed = static_cast<uint64_t>(milliseconds);
-  const int32_t days = static_cast<int32_t>(elapsed / kMillisecondsPerDay);
-  const uint32_t timeOfDay = static_cast<uint32_t>(elapsed % kMillisecondsPerDay);
+  uint32_t timeOfDay;
+  const int32_t days =
+      static_cast<int32_t>(DivideWithRemainder(static_cast<uint64_t>(milliseconds), kMillisecondsPerDay, timeOfDay));
 
   const CivilDate date = CivilFromDays(days - kOriginToUnixEpochDays);
   if (date.year < 1980 || date.year > 2099) return 0;
