@@ -9,10 +9,11 @@
 // (Executable=setup.exe /q) keeps them outside the quotes.
 #pragma once
 
-#include <functional>
 #include <string>
 
-using FilePresence = std::function<bool(const std::string& path)>;
+#include "host/function_ref.h"
+
+using FilePresence = FunctionRef<bool(const std::string& path)>;
 
 // command: the expanded command line; programFolder: the folder it was built from, ending in "\".
 // The program is looked for inside programFolder only, the way Windows would look for it had

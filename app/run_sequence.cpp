@@ -18,9 +18,6 @@ namespace {
 const char kDeleteListPath[] = "<TD>$d$e$l$.lst";
 
 void StartProgram(const std::string& command, const std::string& targetDirectory) {
-  // A lambda rather than FileIsPresent itself: std::function keeps the type description of
-  // what it holds, and a function pointer's would bring the runtime's descriptions of pointer,
-  // function and fundamental types into the Windows stub (about 2 KB).
   const auto isPresent = [](const std::string& path) { return FileIsPresent(path); };
   const std::string commandLine =
       QuoteProgramPath(ExpandPlaceholders(command), WithBackslash(targetDirectory), isPresent);

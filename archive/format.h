@@ -62,7 +62,7 @@ constexpr int kMaxShortStringLength = 255;
 
 // Fields of an entry line (1-based, as EntryField counts them). The order differs from the
 // order of the values in the directory.
-constexpr char kEntrySeparator[] = "\t";
+inline constexpr char kEntrySeparator[] = "\t";
 constexpr int kFieldName = 1;
 constexpr int kFieldUnpackedSize = 2;
 constexpr int kFieldStoredSize = 3;
@@ -70,13 +70,13 @@ constexpr int kFieldAttributes = 4;
 constexpr int kFieldDateTime = 5;
 constexpr int kFieldOffset = 6;
 
-constexpr char kInvalidArchiveText[] = "This is not a valid archive";
-constexpr char kArchiveReadErrorCaption[] = "Archive read error";
+inline constexpr char kInvalidArchiveText[] = "This is not a valid archive";
+inline constexpr char kArchiveReadErrorCaption[] = "Archive read error";
 
 // The configuration member (the last entry) and the delete list beside the members.
-constexpr char kConfigSection[] = "KVTR Configuration";
-constexpr char kConfigMemberName[] = "$k$v$t$r.cnf";
-constexpr char kDeleteListName[] = "$d$e$l$.lst";
+inline constexpr char kConfigSection[] = "KVTR Configuration";
+inline constexpr char kConfigMemberName[] = "$k$v$t$r.cnf";
+inline constexpr char kDeleteListName[] = "$d$e$l$.lst";
 
 // The 10-byte x87 extended layout, by hand so that neither side depends on the width of the
 // compiler's long double beyond its range. Infinities and NaNs round-trip; values that the
@@ -85,7 +85,7 @@ void EncodeExtended(long double value, uint8_t bytes[kExtendedSize]);
 long double DecodeExtended(const uint8_t bytes[kExtendedSize]);
 
 // The checksum block.
-constexpr char kChecksumMagic[] = "SFXSUM01";
+inline constexpr char kChecksumMagic[] = "SFXSUM01";
 constexpr int kChecksumMagicSize = 8;
 constexpr int kChecksumHeaderSize = kChecksumMagicSize + 4 + 4;  // magic, count, directory CRC
 

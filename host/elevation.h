@@ -6,8 +6,9 @@
 // verb "runas"; for that the command line has to be split into the program and its parameters.
 #pragma once
 
-#include <functional>
 #include <string>
+
+#include "host/function_ref.h"
 
 constexpr unsigned long kErrorElevationRequired = 740;
 
@@ -22,7 +23,7 @@ struct TProgramAndParameters {
 // ".exe", which is then the program) is the program; when none does, the cut at the first
 // blank. The parameters are the rest without its leading blanks.
 TProgramAndParameters SplitCommandLine(const std::string& commandLine,
-                                       const std::function<bool(const std::string&)>& isPresent);
+                                       FunctionRef<bool(const std::string&)> isPresent);
 
 // What the elevated start needs of the system; the Win32 layer implements it with the shell.
 class ElevatedStarter {

@@ -569,7 +569,7 @@ std::unique_ptr<Decoder> MakeDecoder(const lzh::StreamProcs& procs, uint16_t inp
   try {
     return std::make_unique<Decoder>(procs, inputSize, outputSize);
   } catch (const std::bad_alloc&) {
-    throw EOutOfMemory("Speicher reicht nicht aus");
+    throw EOutOfMemory(kOutOfMemoryMessage);
   }
 }
 

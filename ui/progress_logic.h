@@ -3,8 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "host/function_ref.h"
 
 // Percentage of done over total, computed in 80-bit extended precision with the division
 // first; a total of zero (never produced by a sound archive) gives 0.
@@ -19,7 +20,7 @@ int32_t BarFillWidth(int32_t innerWidth, int32_t percent);
 std::string ShortenPath(const std::string& directory);
 
 // Width of a text in whatever unit the caller measures in (pixels, terminal columns).
-using TextMeasure = std::function<int32_t(const std::string& text)>;
+using TextMeasure = FunctionRef<int32_t(const std::string& text)>;
 
 // True when the text is strictly wider than maxWidth.
 bool TextTooWide(const TextMeasure& measure, int32_t maxWidth, const std::string& text);

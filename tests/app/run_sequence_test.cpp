@@ -46,7 +46,7 @@ TEST(QuoteProgramPath, QuotesTheProgramAsWindowsWouldFindIt) {
       {"D:\\x.exe", {}, "D:\\x.exe"}, {d, {}, d}};
   for (const auto& row : kRows) {
     const auto files = row.files;
-    const FilePresence present = [files](const std::string& path) { return files.count(path) > 0; };
+    const auto present = [files](const std::string& path) { return files.count(path) > 0; };
     EXPECT_EQ(QuoteProgramPath(row.command, d, present), row.quoted) << row.command;
   }
   EXPECT_EQ(QuoteProgramPath("x.exe", "", [](const std::string&) { return false; }), "x.exe");

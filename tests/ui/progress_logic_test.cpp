@@ -46,7 +46,7 @@ TEST(FitPathToLabel, ShortensDirectoryThenDropsDrive) {
        {"\\\\srv\\share\\f.txt", "\\...\\srv\\share\\f.txt", "\\...\\share\\f.txt", "\\...\\f.txt", "...\\f.txt",
         "f.txt"}}};
   Texts measured;  // every character is one unit wide
-  const TextMeasure measure = [&measured](const std::string& text) {
+  const auto measure = [&measured](const std::string& text) {
     measured.push_back(text);
     return static_cast<int32_t>(text.size());
   };

@@ -44,7 +44,7 @@ std::string ProgressLine(const std::string& path, int32_t percent, int32_t colum
     heading.clear();
     room = width - static_cast<int32_t>(1 + bar.size());
   }
-  const TextMeasure characters = [](const std::string& text) { return static_cast<int32_t>(text.size()); };
+  const auto characters = [](const std::string& text) { return static_cast<int32_t>(text.size()); };
   std::string line = heading + FitPathToLabel(path, characters, room) + " " + bar;
   // Still too wide: keep the end, where bar and percentage are.
   if (width > 0 && static_cast<int32_t>(line.size()) > width) line.erase(0, line.size() - width);

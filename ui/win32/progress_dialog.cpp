@@ -90,7 +90,7 @@ std::string FitPathToLabel(HWND window, const std::string& path) {
   RECT client{};
   GetClientRect(label, &client);
   // Measured in the font of a fresh device context of the label, not the label's own font.
-  const TextMeasure measure = [dc](const std::string& text) {
+  const auto measure = [dc](const std::string& text) {
     SIZE extent{};
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     return static_cast<int32_t>(extent.cx);
