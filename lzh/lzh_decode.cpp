@@ -159,7 +159,9 @@ class DecodingTree {
   // exchange, it made the decoding loop 17 KB long, too long for the processor's cache of
   // decoded instructions, and the decoder about 4 % slower on real data, although every
   // exchange now costs a call.
-  SFX_NOINLINE void ExchangeAndClimb(unsigned x, unsigned k) { ClimbByParents(tree_.ParentTable[Exchange(x, k)]); }
+  SFX_NOINLINE void ExchangeAndClimb(unsigned x, unsigned k) {
+    ClimbByParents(tree_.ParentTable[Exchange(x, k)]);
+  }
 
   // Node x has just grown to k and passed its right neighbour: it changes place with the last
   // node still below k. Returns where x's subtree now is.
@@ -540,7 +542,9 @@ void Decoder::DecodeItemsFast(HotState& state) {
         // A distance under 8 repeats a pattern of that many bytes. Copied byte by byte, each
         // byte would wait for the one just stored; instead 8 bytes of the pattern are built
         // once, in a register, and stored at every multiple of the distance that keeps the
-        // 8 bytes in phase. The load takes bytes past the pattern too; the mask drops them.
+        // 8 bytes in phase. The load takes bytes past the pattern too; the mask drops them
+        // (little-endian: the first byte in memory is the register's lowest, as LoadBigEndian64
+        // assumes too).
         uint64_t pattern;
         std::memcpy(&pattern, from, sizeof pattern);
         pattern &= ~uint64_t{0} >> (64 - 8 * back);
