@@ -57,8 +57,8 @@ run_measured() {
 import sys
 label, peak, user, sys_, wall, produced = sys.argv[1:]
 cpu = float(user) + float(sys_)
-# User time alone as well: storing a GiB costs the kernel a second or two of system time
-# on its own (dd of zeros into /dev/shm: 1.8 s here), whatever program writes it.
+# User time alone as well: storing a GiB costs system time of its own, whatever program
+# writes it (the dd below shows how much).
 print(f"{label}: peak {int(peak) / 1024:.1f} MiB, {int(produced) / 1e6 / max(cpu, 1e-9):.1f} MB/s "
       f"({int(produced) / 1e6 / max(float(user), 1e-9):.1f} MB/s in user time; {int(produced)} bytes, "
       f"{float(user):.2f} s user + {float(sys_):.2f} s system, {float(wall):.2f} s wall)")
@@ -99,7 +99,6 @@ for preset in win32 win64; do
     continue
   fi
   stub=$(sfx_windows_stub "$here/build/$preset")
-  objdump=$(sfx_objdump "$stub")
-  "${objdump%objdump}strip" -o "$work/stub.exe" "$stub"
+  sfx_stripped_copy "$stub" "$work/stub.exe"
   echo "$(basename "$stub"): $(stat -c %s "$work/stub.exe") bytes"
 done

@@ -19,7 +19,7 @@ for build in "$@"; do
   stub=$(sfx_windows_stub "$build")
   name=$(basename "$stub")
   objdump=$(sfx_objdump "$stub")
-  "${objdump%objdump}strip" -o "$work/$name" "$stub"
+  sfx_stripped_copy "$stub" "$work/$name"
   echo "$name ($(sfx_pe_machine "$stub")) stripped: $(stat -c %s "$work/$name") bytes (96 KiB = 98304)"
   "$objdump" -h "$work/$name" | while read -r _ section size _; do
     if [[ $section == .* ]]; then printf '  section %-9s %7d bytes\n' "$section" "$((16#$size))"; fi

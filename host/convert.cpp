@@ -166,7 +166,7 @@ void MultiplyExactly(long double a, long double b, long double& product, long do
 
 // v / d, and v % d in `remainder`, for v below 2^63. On i686 a 64-bit division is a library
 // routine of a few hundred bytes. The floating-point quotient is exact or one off at 64-bit
-// precision, a few off at 53-bit; the remainder shows by how much.
+// precision, and may be further off at 53-bit; the remainder shows by how much.
 uint64_t DivideWithRemainder(uint64_t v, uint32_t d, uint32_t& remainder) {
   uint64_t q = static_cast<uint64_t>(static_cast<int64_t>(static_cast<long double>(v) / d));
   int64_t r = static_cast<int64_t>(v - q * d);

@@ -14,7 +14,7 @@ std::string WithoutLeadingBlanks(const std::string& text, size_t from) {
 }  // namespace
 
 TProgramAndParameters SplitCommandLine(const std::string& commandLine,
-                                       FunctionRef<bool(const std::string&)> isPresent) {
+                                       const FunctionRef<bool(const std::string&)>& isPresent) {
   const std::string line = WithoutLeadingBlanks(commandLine, 0);
   if (!line.empty() && line[0] == '"') {
     const size_t close = line.find('"', 1);

@@ -23,7 +23,7 @@ struct TProgramAndParameters {
 // ".exe", which is then the program) is the program; when none does, the cut at the first
 // blank. The parameters are the rest without its leading blanks.
 TProgramAndParameters SplitCommandLine(const std::string& commandLine,
-                                       FunctionRef<bool(const std::string&)> isPresent);
+                                       const FunctionRef<bool(const std::string&)>& isPresent);
 
 // What the elevated start needs of the system; the Win32 layer implements it with the shell.
 class ElevatedStarter {

@@ -2,7 +2,9 @@
 // runs. Unlike std::function it owns nothing, never allocates and keeps no description of its
 // target's type: in the Windows stub each lambda passed through std::function brought its
 // type name and a manager routine along. Bind it to a named callable, not to a temporary
-// that ends before the reference is used.
+// that ends before the reference is used. Parameters take it by const reference: the x64
+// calling convention passes a two-pointer value through a copy in memory, which made the x64
+// stub 512 bytes larger.
 #pragma once
 
 #include <memory>

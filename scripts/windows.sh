@@ -37,6 +37,13 @@ sfx_objdump() {
   if [ "$(sfx_pe_machine "$1")" = x86_64 ]; then echo x86_64-w64-mingw32-objdump; else echo i686-w64-mingw32-objdump; fi
 }
 
+# sfx_stripped_copy STUB OUT: the stub without symbols, as it is shipped, written to OUT.
+sfx_stripped_copy() {
+  local objdump
+  objdump=$(sfx_objdump "$1")
+  "${objdump%objdump}strip" -o "$2" "$1"
+}
+
 # sfx_can_run_win32: whether this machine runs 32-bit Windows programs (a tiny i686 program is
 # tried once; the answer is kept in SFX_RUNS_WIN32 for the rest of the run). Many machines have
 # the kernel's 32-bit emulation switched off, and then Wine's 32-bit loader cannot start at all.
