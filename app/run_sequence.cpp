@@ -5,7 +5,9 @@
 
 #include "app/placeholders.h"
 #include "app/program_path.h"
+#include "app/run_folder.h"
 #include "archive/extraction.h"
+#include "archive/member.h"
 #include "host/exceptions.h"
 #include "host/files.h"
 #include "host/launch.h"
@@ -15,12 +17,19 @@
 
 namespace {
 
-const char kDeleteListPath[] = "<TD>$d$e$l$.lst";
+constexpr char kErrorCaption[] = "Error";
+// Win32 opens files by names in the system code page; a folder whose name it cannot write there,
+// and that has no short name either, cannot be reached.
+constexpr char kUnnamedInstallerText[] =
+    "This installer cannot open its own file: the name of the folder it is stored in cannot be "
+    "written in the system's code page.\r\nMove it to a folder whose name has only plain letters.";
+constexpr char kUnnamedTempText[] =
+    "The temporary folder cannot be used: its name cannot be written in the system's code page.";
 
 void StartProgram(const std::string& command, const std::string& targetDirectory) {
   const auto isPresent = [](const std::string& path) { return FileIsPresent(path); };
   const std::string commandLine =
-      QuoteProgramPath(ExpandPlaceholders(command), WithBackslash(targetDirectory), isPresent);
+      QuoteProgramPath(ExpandPlaceholders(command, targetDirectory), targetDirectory, isPresent);
   // Whether the program could be started changes nothing: the clean-up runs either way.
   LaunchCommand(commandLine, /*hidden=*/false, /*wait=*/true);
 }
@@ -45,33 +54,66 @@ void TellFailure(UserInterface& ui, const TExtractionRun& run) {
   if (run.failure.Happened()) ui.ShowMessage(run.failure.text, run.failure.caption, kMessageExclamation);
 }
 
-std::string Extract(UserInterface& ui, const std::string& targetDirectory) {
-  WindowObserver observer(ui);
-  TExtractionRun run(observer, CancelRequested);
+// On the way to the top-level report the run's files go all the same; a failure of the
+// clean-up itself must not hide the one being reported.
+void CleanUpAfterFailure(const TExtractionRun& run, const std::string& runFolder) {
+  try {
+    CleanUpRun(run, runFolder, false);
+  } catch (...) {
+  }
+}
+
+std::string Extract(UserInterface& ui, TExtractionRun& run, const std::string& runFolder) {
   FullRepaintPending = true;
   std::string command;
   try {
-    command = ExtractArchive(run, targetDirectory);
+    command = ExtractArchive(run, runFolder);
   } catch (...) {
     TellFailure(ui, run);
+    CleanUpAfterFailure(run, runFolder);
     throw;
   }
   TellFailure(ui, run);
   return command;
 }
 
+// The temporary folder and, inside it, the run's own folder; false, the user told why, when
+// either cannot be had.
+bool MakeRunFolder(UserInterface& ui, const std::string& temporaryDirectory, std::string& runFolder) {
+  TFailure failure;
+  if (ModuleFileName().empty()) {
+    failure = {kUnnamedInstallerText, kErrorCaption};
+  } else if (temporaryDirectory.empty()) {
+    failure = {kUnnamedTempText, kErrorCaption};
+  } else if (const int error = CreateRunFolder(temporaryDirectory, runFolder)) {
+    failure = FileFailure("Error creating folder", runFolder.empty() ? temporaryDirectory : runFolder,
+                          EInOutError::MessageFor(error));
+  }
+  if (failure.Happened()) ui.ShowMessage(failure.text, failure.caption, kMessageExclamation);
+  return !failure.Happened();
+}
+
 void RunSequence() {
   InitHostServices();
   UserInterface& ui = PlatformUserInterface();
   ui.OpenProgress();
-  const std::string targetDirectory = TempDirectory();
-  const std::string command = Extract(ui, targetDirectory);
+  const std::string temporaryDirectory = TempDirectory();
+  std::string runFolder;
+  if (!MakeRunFolder(ui, temporaryDirectory, runFolder)) return ui.CloseProgress();
+  WindowObserver observer(ui);
+  TExtractionRun run(observer, CancelRequested);
+  run.sharedDirectory = temporaryDirectory;
+  const std::string command = Extract(ui, run, runFolder);
   ui.CloseProgress();
-  // An empty command (damaged archive, cancel, no `Executable`) leaves every unpacked file and
-  // the list in place.
-  if (command.empty()) return;
-  StartProgram(command, targetDirectory);
-  RemoveListedFiles(ExpandPlaceholders(kDeleteListPath));
+  const bool ended = run.cancelled || run.failure.Happened();
+  // Without a program to start, what was unpacked stays for whoever wanted it unpacked; after a
+  // cancel or a failure it goes at once.
+  if (command.empty()) {
+    if (ended) CleanUpRun(run, runFolder, false);
+    return;
+  }
+  StartProgram(command, run.memberDirectory);
+  CleanUpRun(run, runFolder, true);
 }
 
 }  // namespace

@@ -10,13 +10,15 @@
 struct TConfiguration {
   TConfiguration();  // every key at its default of kConfigKeys
 
-  bool useDirs, overwrite, attributes, fileDate;
+  bool useDirs, overwrite, attributes, fileDate, runFolder;
   int codePage;
   std::string executable, parameters;
   bool sectionFound = false;  // set by the builder's reading
 };
 
-enum class ConfigKind { Flag, Number, Text };
+// A Setting is a flag that is written only when it differs from its default, so that an
+// installer without it behaves as one made before the key existed.
+enum class ConfigKind { Flag, Setting, Number, Text };
 
 // One key: its name, its default as text, whether the stub reads it, and the field it fills.
 // A flag is on unless its value is exactly "0"; a number of up to five digits is read, anything
@@ -41,6 +43,9 @@ inline constexpr TConfigKey kConfigKeys[] = {
     {"Attributes", ConfigKind::Flag, "1", true, &TConfiguration::attributes, nullptr, nullptr},
     // Give each unpacked file its stored date and time.
     {"FileDate", ConfigKind::Flag, "1", true, &TConfiguration::fileDate, nullptr, nullptr},
+    // Unpack into a new private folder of the run's own inside the temporary folder (else
+    // straight into the temporary folder, for a program that looks for its files there).
+    {"RunFolder", ConfigKind::Setting, "1", true, &TConfiguration::runFolder, nullptr, nullptr},
     // The code page of names and values, for the builder's own reading; the stub ignores it.
     {"CodePage", ConfigKind::Number, "1252", false, nullptr, &TConfiguration::codePage, nullptr},
     // The program to start, relative to the target folder; empty: start nothing.

@@ -52,22 +52,27 @@ bool ReadDirectory(TExtractionRun& run, const std::string& archivePath, int32_t 
 
 // Members in directory order, the configuration member (the last) excepted. Only what was
 // written is listed, under the path it was written to, so the clean-up deletes exactly that.
-void ExtractMembers(TExtractionRun& run, const std::string& targetDirectory, const TConfiguration& p,
-                    TextFile& deleteList) {
+void ExtractMembers(TExtractionRun& run, const TExtractionPolicy& policy, TextFile& deleteList) {
   for (int i = 0; i < run.directory.entries.EntryCount() - 1 && !run.Stopped(); ++i) {
-    const TMemberResult result =
-        ExtractMember(run, i, targetDirectory, p.useDirs, p.overwrite, p.attributes, p.fileDate);
+    const TMemberResult result = ExtractMember(run, i, run.memberDirectory, policy);
     run.failure = result.failure;
     if (result.written) deleteList.WriteLine(result.target);
+    run.unlistedTarget.clear();
   }
+}
+
+TExtractionPolicy PolicyOf(const TConfiguration& config) {
+  return {config.useDirs, config.overwrite, config.attributes, config.fileDate};
 }
 
 }  // namespace
 
 std::string ExtractArchiveAt(TExtractionRun& run, const std::string& archivePath, int32_t offset,
                              const std::string& targetDirectory) {
-  run.cancelRequested = false;
+  run.cancelRequested = run.cancelled = false;
   run.failure = {};
+  run.memberDirectory = WithBackslash(targetDirectory);
+  run.createdFolders.clear();
   std::string command;
   TEntryList& entries = run.directory.entries;
   entries.ResetEntries();
@@ -81,10 +86,9 @@ std::string ExtractArchiveAt(TExtractionRun& run, const std::string& archivePath
     entries.ClearEntries();
     return command;
   }
-  const std::string dirSep = WithBackslash(targetDirectory);
-  const TMemberResult configMember =
-      ExtractMember(run, entries.EntryCount() - 1, targetDirectory, false, true, false, false);
+  const TMemberResult configMember = ExtractMember(run, entries.EntryCount() - 1, targetDirectory, kConfigMemberPolicy);
   run.failure = configMember.failure;
+  run.unlistedTarget.clear();  // removed below, whatever happens
   const std::string& configFile = configMember.target;
   // After a failed or cancelled configuration member the loop does not run and no command is
   // returned, whatever the partial file would say.
@@ -92,15 +96,17 @@ std::string ExtractArchiveAt(TExtractionRun& run, const std::string& archivePath
   TConfiguration config;  // every flag on
   if (!run.Stopped() && ReadConfiguration(run, configFile, content)) {
     config = ParseConfiguration(content, configFile);
-    command = BuildCommand(dirSep, config);
+    if (!config.runFolder && !run.sharedDirectory.empty()) run.memberDirectory = WithBackslash(run.sharedDirectory);
+    command = BuildCommand(run.memberDirectory, config);
   }
   RemoveFile(configFile);
   TextFile deleteList;
-  deleteList.Create(dirSep + kDeleteListName);
-  ExtractMembers(run, targetDirectory, config, deleteList);
+  deleteList.Create(run.memberDirectory + kDeleteListName);
+  ExtractMembers(run, PolicyOf(config), deleteList);
   deleteList.Close();
   CloseArchiveData(run);
   entries.ClearEntries();
+  run.cancelled = run.cancelRequested;
   if (run.Stopped()) command.clear();
   run.cancelRequested = false;
   return command;

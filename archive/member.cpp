@@ -214,20 +214,22 @@ void CloseArchiveData(TExtractionRun& run) {
   run.archiveDataFile = kInvalidHandle;
 }
 
-TMemberResult ExtractMember(TExtractionRun& run, int index, const std::string& targetDirectory, bool useDirs,
-                            bool overwrite, bool setAttributes, bool setDate) {
-  const std::string dirSep = WithBackslash(targetDirectory);
+TMemberResult ExtractMember(TExtractionRun& run, int index, const std::string& targetDirectory,
+                            const TExtractionPolicy& policy) {
   const TEntryFields f = ParseEntry(run.directory.entries.GetEntry(index));
   const uint32_t stamp = DateTimeToDosStamp(static_cast<double>(f.dateTime));
   TMemberResult result;
-  result.target = BuildTargetPath(dirSep, f.name, useDirs);
-  if (!PrepareTarget(run, result.target, overwrite)) return result;
+  result.target = TargetPathOf(targetDirectory, f.name, policy.useDirs);
+  // The folder is made also for a member that is then skipped.
+  CreateDirectoryChain(DirectoryOf(result.target), run.createdFolders);
+  if (!PrepareTarget(run, result.target, policy.overwrite)) return result;
   const FileHandle targetFile = CreateEmptyFile(result.target);
   if (targetFile == kInvalidHandle) {
     result.failure = FileFailure("Error creating file", result.target, LastErrorText());
     return result;
   }
   result.written = true;
+  run.unlistedTarget = result.target;
   try {
     result.failure = DecodeMember(run, index, f, targetFile, result.target);
   } catch (...) {
@@ -235,28 +237,24 @@ TMemberResult ExtractMember(TExtractionRun& run, int index, const std::string& t
     throw;
   }
   CloseFileHandle(targetFile);
-  if (setDate) ApplyDate(result.target, stamp);
-  if (setAttributes) SetAttributes(result.target, static_cast<uint32_t>(f.attributes));
+  if (policy.setDate) ApplyDate(result.target, stamp);
+  if (policy.setAttributes) SetAttributes(result.target, static_cast<uint32_t>(f.attributes));
   return result;
 }
 
-std::string BuildTargetPath(const std::string& directoryWithSeparator,
-                            const std::string& storedName, bool useDirs) {
-  std::string path = WithBackslash(directoryWithSeparator);
-  if (!useDirs)
-    path += FileNameOf(storedName);
-  else if (!storedName.empty() && storedName[0] == '\\')
-    path += storedName.substr(1);
-  else
-    path += storedName;
-  CreateDirectoryChain(DirectoryOf(path));
-  return path;
+std::string TargetNameOf(const std::string& storedName, bool useDirs) {
+  if (!useDirs) return FileNameOf(storedName);
+  return !storedName.empty() && storedName[0] == '\\' ? storedName.substr(1) : storedName;
+}
+
+std::string TargetPathOf(const std::string& directory, const std::string& storedName, bool useDirs) {
+  return WithBackslash(directory) + TargetNameOf(storedName, useDirs);
 }
 
 // Parents first. Walks up to the first directory that exists (or a drive, two characters),
 // then creates downwards; iterative, so that a name of thousands of components cannot
 // exhaust the stack.
-void CreateDirectoryChain(const std::string& directory) {
+void CreateDirectoryChain(const std::string& directory, std::vector<std::string>& created) {
   std::vector<std::string> missing;
   std::string text = directory;
   for (;;) {
@@ -266,8 +264,10 @@ void CreateDirectoryChain(const std::string& directory) {
     missing.push_back(text);
     text = DirectoryOf(text);
   }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     if (!MakeDirectory(*it)) throw Exception(kInvalidDirectoryText);
+    created.push_back(*it);
+  }
 }
 
 bool PrepareTarget(TExtractionRun& run, const std::string& path, bool overwrite) {

@@ -85,7 +85,8 @@ int ConfigNumber(const std::string& value) {
 
 void SetConfigValue(TConfiguration& config, const TConfigKey& key, const std::string& value) {
   switch (key.kind) {
-    case ConfigKind::Flag: config.*key.flag = ConfigFlag(value); break;
+    case ConfigKind::Flag:
+    case ConfigKind::Setting: config.*key.flag = ConfigFlag(value); break;
     case ConfigKind::Number: config.*key.number = ConfigNumber(value); break;
     case ConfigKind::Text: config.*key.text = value; break;
   }
@@ -99,9 +100,12 @@ TConfiguration::TConfiguration() {
 
 TConfiguration ParseConfiguration(const std::string& content, const std::string& file) {
   TConfiguration config;
-  for (const TConfigKey& key : kConfigKeys)
-    if (key.stubReads)
-      SetConfigValue(config, key, ConfigTextValue(content, kConfigSection, key.name, file));
+  // An empty value means what a missing key means: the key's default.
+  for (const TConfigKey& key : kConfigKeys) {
+    if (!key.stubReads) continue;
+    const std::string value = ConfigTextValue(content, kConfigSection, key.name, file);
+    SetConfigValue(config, key, value.empty() ? key.defaultValue : value);
+  }
   return config;
 }
 

@@ -37,6 +37,15 @@ struct TExtractionRun {
   // The failure that ended the run (a target not written, the archive not read, a damaged
   // member); the run stops at the first, so there is never a second.
   TFailure failure;
+  // Where members go when the configuration says RunFolder=0 (straight into the temporary
+  // folder); empty: into the target folder all the same.
+  std::string sharedDirectory;
+  // What the run leaves for its clean-up: the folder the members went to (ending in "\"), the
+  // folders it created there, parents first, and whether it ended by a cancel request.
+  std::string memberDirectory;
+  std::vector<std::string> createdFolders;
+  std::string unlistedTarget;  // a member's file created, not yet on the delete list
+  bool cancelled = false;
 
   bool Stopped() const { return cancelRequested || failure.Happened(); }
 };

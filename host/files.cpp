@@ -37,6 +37,8 @@ bool FileIsPresent(const std::string& path) { return CurrentFileSystem().IsPrese
 bool IsDirectory(const std::string& path) { return CurrentFileSystem().IsDirectory(path); }
 
 bool MakeDirectory(const std::string& path) { return CurrentFileSystem().MakeDirectory(path); }
+bool MakePrivateDirectory(const std::string& path) { return CurrentFileSystem().MakePrivateDirectory(path); }
+bool RemoveFolder(const std::string& path) { return CurrentFileSystem().RemoveFolder(path); }
 
 bool RemoveFile(const std::string& path) { return CurrentFileSystem().Remove(path); }
 

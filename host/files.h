@@ -32,6 +32,7 @@ constexpr int kErrorTooManyOpenFiles = 4;
 constexpr int kErrorAccessDenied = 5;
 constexpr int kErrorSharingViolation = 32;
 constexpr int kErrorDiskFull = 101;
+constexpr int kErrorAlreadyExists = 183;
 
 class FileSystem {
  public:
@@ -47,7 +48,13 @@ class FileSystem {
   virtual bool IsPresent(const std::string& path) = 0;
   virtual bool IsDirectory(const std::string& path) = 0;
   virtual bool MakeDirectory(const std::string& path) = 0;
+  // A new folder that only the user the program runs as may enter (on Win32 also SYSTEM and
+  // the Administrators, through a protected access list; on POSIX mode 0700). Fails with
+  // kErrorAlreadyExists when the name exists, whatever it names.
+  virtual bool MakePrivateDirectory(const std::string& path) = 0;
   virtual bool Remove(const std::string& path) = 0;
+  // Removes an empty folder; fails for one that holds anything.
+  virtual bool RemoveFolder(const std::string& path) = 0;
   virtual int SetAttributes(const std::string& path, uint32_t attributes) = 0;
   virtual int SetStamp(FileHandle handle, uint32_t dosStamp) = 0;
   // The error code (Windows numbering) of the last call that failed.
@@ -68,5 +75,7 @@ bool FileIsPresent(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool MakeDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
+bool MakePrivateDirectory(const std::string& path);
+bool RemoveFolder(const std::string& path);
 int SetAttributes(const std::string& path, uint32_t attributes);
 int SetFileStamp(FileHandle handle, uint32_t dosStamp);

@@ -12,14 +12,19 @@
 // Decimal separator: from the system default locale on Win32, "." on POSIX.
 void InitHostServices();
 
-std::string ModuleFileName();     // the program's own path, "\" form
-// Ends in "\". POSIX: $TMPDIR in internal form, or "\tmp\" when it is unset or empty.
+// The program's own path, "\" form. Win32: in the system code page, in its short form where
+// the long one has characters the code page lacks; empty where neither can name it.
+std::string ModuleFileName();
+// Ends in "\"; empty when it cannot be had (on Win32 named as ModuleFileName is). POSIX:
+// $TMPDIR in internal form, or "\tmp\" when it is unset or empty.
 std::string TempDirectory();
 std::string WindowsDirectory();   // without trailing "\"; empty where there is none
 std::string SystemDirectory();    // likewise
 // The nine decimal digits that give the archive's offset in the program file:
 // string resource 1 on Win32, the embedded digits block on POSIX.
 std::string ArchiveOffsetText();
+// Fills `buffer` from the system's source of random bytes; false when it fails.
+bool RandomBytes(void* buffer, size_t count);
 
 // Shows the top-level error report for a failure nothing caught and ends the process with
 // exit code 1: a task-modal message box "Anwendungsfehler" on Win32, the same text (in UTF-8)

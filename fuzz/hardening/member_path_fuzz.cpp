@@ -1,4 +1,4 @@
-// Stored member names against the name check and BuildTargetPath: every name the check lets
+// Stored member names against the name check, TargetPathOf and CreateDirectoryChain: every name the check lets
 // through must land below the target folder, with every directory it makes below it too, as
 // Windows reads the path (both separators, "..", trailing dots and blanks).
 #include <cstdlib>
@@ -6,6 +6,7 @@
 #include "archive/directory.h"
 #include "archive/member.h"
 #include "host/exceptions.h"
+#include "host/paths.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scratch_folder.h"
 
@@ -19,10 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FaultyFileSystem disk;
   disk.ConfineTo(target);
   ScopedFileSystem use(disk);
-  std::string path;
+  std::string path = TargetPathOf(target, name, (data[0] & 1) != 0);
+  std::vector<std::string> created;
   try {
-    path = BuildTargetPath(target, name, (data[0] & 1) != 0);
+    CreateDirectoryChain(DirectoryOf(path), created);
   } catch (const Exception&) {
+    path.clear();
     // "This is not a valid directory name": a folder that cannot be made, told at the top.
   }
   if (!disk.ChangesOutside(target).empty()) std::abort();

@@ -15,7 +15,6 @@ namespace {
 constexpr int kErrorInvalidHandle = 6;
 constexpr int kErrorInvalidAccess = 12;
 constexpr int kErrorInvalidParameter = 87;
-constexpr int kErrorAlreadyExists = 183;
 constexpr int kErrorNameTooLong = 206;
 // errno values without a Windows counterpart are reported above this base.
 constexpr int kErrnoBase = 1000;
@@ -177,8 +176,18 @@ class PosixFileSystem : public FileSystem {
     return true;
   }
 
+  bool MakePrivateDirectory(const std::string& path) override {
+    if (::mkdir(NativePath(path).c_str(), 0700) != 0) return FailWithErrno(), false;
+    return true;
+  }
+
   bool Remove(const std::string& path) override {
     if (::unlink(NativePath(path).c_str()) != 0) return FailWithErrno(), false;
+    return true;
+  }
+
+  bool RemoveFolder(const std::string& path) override {
+    if (::rmdir(NativePath(path).c_str()) != 0) return FailWithErrno(), false;
     return true;
   }
 

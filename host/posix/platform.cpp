@@ -1,5 +1,6 @@
 #include "host/platform.h"
 
+#include <sys/random.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -76,6 +77,10 @@ std::string ArchiveOffsetText() {
     digits += kSfxArchiveOffsetBlock[kOffsetMarkerLength + i];
   }
   return digits;
+}
+
+bool RandomBytes(void* buffer, size_t count) {
+  return getrandom(buffer, count, 0) == static_cast<ssize_t>(count);
 }
 
 void ReportFatalError(const Exception& failure) {

@@ -1,6 +1,7 @@
 #include "host/platform.h"
 
 #include <windows.h>
+#include <ntsecapi.h>
 
 #include "host/convert.h"
 #include "host/offset_digits.h"
@@ -8,7 +9,7 @@
 
 namespace {
 
-// The program path and the string resource are read into buffers of 255 characters.
+// The string resource is read into a buffer of 255 characters.
 constexpr int kStartupBufferLength = 255;
 
 // 64-bit precision, round to nearest, every x87 exception masked: the conversions check
@@ -28,6 +29,32 @@ char SystemDecimalSeparator() {
   return buffer[0];
 }
 
+// `wide` in the system code page, when every character has its own code there.
+bool ConvertsExactly(const wchar_t* wide, int length, std::string& text) {
+  const bool utf8 = GetACP() == CP_UTF8;  // takes every character, and refuses the checks
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL lost = FALSE;
+  BOOL* lostCheck = utf8 ? nullptr : &lost;
+  const int size = WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, lostCheck);
+  if (size <= 0 || lost) return false;
+  text.resize(static_cast<size_t>(size));
+  return WideCharToMultiByte(CP_ACP, flags, wide, length, &text[0], size, nullptr, lostCheck) == size && !lost;
+}
+
+// A path the system gives in wide characters, for the ANSI calls: as it is, or else its short
+// (8.3) form, whose generated names are plain ASCII; empty when neither works (short names
+// switched off on that volume).
+std::string AnsiPath(const wchar_t* wide, DWORD length) {
+  std::string text;
+  if (length == 0 || length > MAX_PATH) return text;
+  if (ConvertsExactly(wide, static_cast<int>(length), text)) return text;
+  wchar_t shortForm[MAX_PATH + 1];
+  const DWORD shortLength = GetShortPathNameW(wide, shortForm, MAX_PATH + 1);
+  if (shortLength == 0 || shortLength > MAX_PATH || !ConvertsExactly(shortForm, static_cast<int>(shortLength), text))
+    text.clear();
+  return text;
+}
+
 }  // namespace
 
 void InitHostServices() {
@@ -40,16 +67,15 @@ std::string NativePath(const std::string& path) { return path; }
 std::string InternalPath(const std::string& nativePath) { return nativePath; }
 
 std::string ModuleFileName() {
-  char buffer[kStartupBufferLength + 1];
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  return std::string(buffer, length < sizeof buffer ? length : 0);
+  wchar_t buffer[MAX_PATH + 1];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH + 1);
+  return AnsiPath(buffer, length <= MAX_PATH ? length : 0);
 }
 
 std::string TempDirectory() {
-  char buffer[MAX_PATH + 1];
-  const DWORD length = GetTempPathA(sizeof buffer, buffer);
-  if (length == 0 || length >= sizeof buffer) return std::string();
-  return WithBackslash(std::string(buffer, length));
+  wchar_t buffer[MAX_PATH + 1];
+  const std::string path = AnsiPath(buffer, GetTempPathW(MAX_PATH + 1, buffer));
+  return path.empty() ? path : WithBackslash(path);
 }
 
 std::string WindowsDirectory() {
@@ -68,6 +94,10 @@ std::string ArchiveOffsetText() {
   char buffer[kStartupBufferLength + 1];
   const int length = LoadStringA(GetModuleHandleA(nullptr), SFX_OFFSET_STRING_ID, buffer, kStartupBufferLength);
   return std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+bool RandomBytes(void* buffer, size_t count) {
+  return RtlGenRandom(buffer, static_cast<ULONG>(count)) != FALSE;
 }
 
 void ReportFatalError(const Exception& failure) {

@@ -21,6 +21,12 @@ constexpr DWORD kSharing[5] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE,
 
 inline HANDLE Native(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// The security of a private folder: owned by the user the program runs as, and open only to
+// that user, SYSTEM and the Administrators, with nothing inherited from the folder above (a
+// shared temporary folder lets every user in). Built once; nullptr, with the system's error
+// set, when the process's own user cannot be read.
+SECURITY_ATTRIBUTES* PrivateFolderSecurity();
+
 // The ANSI calls.
 struct AnsiPaths {
   static HANDLE Open(const std::string& path, DWORD access, DWORD sharing, DWORD disposition) {
@@ -36,8 +42,11 @@ struct AnsiPaths {
     return true;
   }
   static DWORD GetAttributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
-  static bool MakeDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr); }
+  static bool MakeDirectory(const std::string& path, SECURITY_ATTRIBUTES* security = nullptr) {
+    return CreateDirectoryA(path.c_str(), security);
+  }
   static bool Remove(const std::string& path) { return DeleteFileA(path.c_str()); }
+  static bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()); }
   static bool SetAttributes(const std::string& path, DWORD attributes) {
     return SetFileAttributesA(path.c_str(), attributes);
   }
@@ -117,8 +126,19 @@ class BasicWin32FileSystem : public FileSystem {
     return true;
   }
 
+  bool MakePrivateDirectory(const std::string& path) override {
+    SECURITY_ATTRIBUTES* security = PrivateFolderSecurity();
+    if (security == nullptr || !Paths::MakeDirectory(path, security)) return FailWithLastError(), false;
+    return true;
+  }
+
   bool Remove(const std::string& path) override {
     if (!Paths::Remove(path)) return FailWithLastError(), false;
+    return true;
+  }
+
+  bool RemoveFolder(const std::string& path) override {
+    if (!Paths::RemoveFolder(path)) return FailWithLastError(), false;
     return true;
   }
 

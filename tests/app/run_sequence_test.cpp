@@ -15,18 +15,19 @@
 
 namespace {
 
-// Tags match in any letter case and only the first of each kind is replaced; a folder the
-// system lacks (the native build's Windows folders) expands to nothing, never a lone "\".
+// Tags match in any letter case and only the first of each kind is replaced; <TD> is the run's
+// own folder; a folder the system lacks (the native build's Windows folders) expands to
+// nothing, never a lone "\".
 TEST(ExpandPlaceholders, ReplacesTheFirstOfEachTag) {
-  const std::string td = TempDirectory(), ad = DirectoryOf(ModuleFileName());
+  const std::string td = "C:\\Temp\\sfx-abc\\", ad = DirectoryOf(ModuleFileName());
   const struct { std::string text, expanded; } kRows[] = {
       {"<td>setup.ini", td + "setup.ini"}, {"Run <Td>Setup.EXE /Q", "Run " + td + "Setup.EXE /Q"},
       {"a<TD>b<TD>c", "a" + td + "b<TD>c"}, {"<AD>x <TD>y <AD>z", ad + "x " + td + "y <AD>z"},
       {"", ""}, {"C:\\TEMP\\SETUP.EXE <T D> <TD <XD>", "C:\\TEMP\\SETUP.EXE <T D> <TD <XD>"},
       {"<WD>", WithBackslash(WindowsDirectory())}, {"<sd>", WithBackslash(SystemDirectory())},
       {"<TD>$d$e$l$.lst", td + "$d$e$l$.lst"}};
-  for (const auto& row : kRows) EXPECT_EQ(ExpandPlaceholders(row.text), row.expanded) << row.text;
-  EXPECT_NE(ExpandPlaceholders("<WD>"), "\\");
+  for (const auto& row : kRows) EXPECT_EQ(ExpandPlaceholders(row.text, "C:\\Temp\\sfx-abc"), row.expanded) << row.text;
+  EXPECT_NE(ExpandPlaceholders("<WD>", td), "\\");
 }
 
 // The program in the temporary folder (which holds blanks) is quoted, as Windows would find

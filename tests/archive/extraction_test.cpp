@@ -272,13 +272,18 @@ TEST_F(ExtractionTest, ChecksumsStopDamagedMembersAndMissingOnesChangeNothing) {
   }
 }
 
-// A directory that cannot be made, however deep, is the system's failure (parents first: the
-// full run).
+// A directory that cannot be made, however deep, is the system's failure; the folders made
+// are recorded parents first, for the clean-up.
 TEST_F(ExtractionTest, DirectoryChainsAndEntriesThatCannotBeUsed) {
-  EXPECT_THROW(CreateDirectoryChain("relative"), Exception);
+  std::vector<std::string> created;
+  EXPECT_THROW(CreateDirectoryChain("relative", created), Exception);
+  CreateDirectoryChain(At("a\\b\\"), created);
+  CreateDirectoryChain(At("a\\c"), created);
+  EXPECT_EQ(std::vector<std::string>(created.end() - 3, created.end()),
+            (std::vector<std::string>{At("a"), At("a\\b"), At("a\\c")}));
   disk.FailAt(FsCall::MakeDirectory, 1, kErrorAccessDenied, true);
   try {
-    CreateDirectoryChain(At("z"));
+    CreateDirectoryChain(At("z"), created);
     ADD_FAILURE() << "no failure";
   } catch (const Exception& failure) {
     EXPECT_EQ(failure.Message(), "This is not a valid directory name");
@@ -286,7 +291,7 @@ TEST_F(ExtractionTest, DirectoryChainsAndEntriesThatCannotBeUsed) {
   // Thousands of missing levels are walked without deep recursion.
   std::string deep = At("deep");
   for (int i = 0; i < 3000; ++i) deep += "\\d";
-  EXPECT_THROW(CreateDirectoryChain(deep), Exception);
+  EXPECT_THROW(CreateDirectoryChain(deep, created), Exception);
   disk.Disarm();
   // A date that does not convert leaves the run as the system's failure, before the file.
   TestRun r;

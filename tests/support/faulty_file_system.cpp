@@ -5,7 +5,8 @@
 
 const char* FsCallName(FsCall kind) {
   static const char* const kNames[kFsCallKinds] = {"create", "open",   "write",         "read",           "seek",
-                                                   "close",  "mkdir",  "remove",        "set-attributes", "set-stamp"};
+                                                   "close",  "mkdir",  "remove",        "set-attributes", "set-stamp",
+                                                   "rmdir"};
   return kNames[static_cast<int>(kind)];
 }
 
@@ -133,8 +134,16 @@ bool FaultyFileSystem::MakeDirectory(const std::string& path) {
   return ShouldFail(FsCall::MakeDirectory, path, true) ? false : inner_.MakeDirectory(path);
 }
 
+bool FaultyFileSystem::MakePrivateDirectory(const std::string& path) {
+  return ShouldFail(FsCall::MakeDirectory, path, true) ? false : inner_.MakePrivateDirectory(path);
+}
+
 bool FaultyFileSystem::Remove(const std::string& path) {
   return ShouldFail(FsCall::Remove, path, true) ? false : inner_.Remove(path);
+}
+
+bool FaultyFileSystem::RemoveFolder(const std::string& path) {
+  return ShouldFail(FsCall::RemoveFolder, path, true) ? false : inner_.RemoveFolder(path);
 }
 
 int FaultyFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {

@@ -15,8 +15,8 @@ constexpr int kShortTransfer = -1;
 constexpr int kErrorLockViolation = 33;
 constexpr int kErrorWindowsDiskFull = 112;  // ERROR_DISK_FULL, as GetLastError gives it
 
-enum class FsCall { Create, Open, Write, Read, Seek, Close, MakeDirectory, Remove, SetAttributes, SetStamp };
-constexpr int kFsCallKinds = 10;
+enum class FsCall { Create, Open, Write, Read, Seek, Close, MakeDirectory, Remove, SetAttributes, SetStamp, RemoveFolder };
+constexpr int kFsCallKinds = 11;
 const char* FsCallName(FsCall kind);
 
 // A change to the disk: the call, the path it concerned (for a handle, the path it was opened
@@ -61,7 +61,9 @@ class FaultyFileSystem : public FileSystem {
   bool IsPresent(const std::string& path) override { return injected_ = false, inner_.IsPresent(path); }
   bool IsDirectory(const std::string& path) override { return injected_ = false, inner_.IsDirectory(path); }
   bool MakeDirectory(const std::string& path) override;
+  bool MakePrivateDirectory(const std::string& path) override;
   bool Remove(const std::string& path) override;
+  bool RemoveFolder(const std::string& path) override;
   int SetAttributes(const std::string& path, uint32_t attributes) override;
   int SetStamp(FileHandle handle, uint32_t dosStamp) override;
   int LastError() override { return injected_ ? injectedError_ : inner_.LastError(); }

@@ -32,6 +32,10 @@ std::string ConfigurationText(const TConfiguration& config) {
     std::string value;
     switch (key.kind) {
       case ConfigKind::Flag: value = config.*key.flag ? "1" : "0"; break;
+      case ConfigKind::Setting:
+        if (config.*key.flag == ConfigFlag(key.defaultValue)) continue;
+        value = config.*key.flag ? "1" : "0";
+        break;
       case ConfigKind::Number: value = std::to_string(config.*key.number); break;
       case ConfigKind::Text:
         if ((config.*key.text).empty()) continue;

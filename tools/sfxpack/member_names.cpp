@@ -58,11 +58,6 @@ std::string MemberNameProblem(const std::string& storedName) {
   return std::string();
 }
 
-std::string TargetNameOf(const std::string& storedName, bool useDirs) {
-  if (!useDirs) return FileNameOf(storedName);
-  return !storedName.empty() && storedName[0] == '\\' ? storedName.substr(1) : storedName;
-}
-
 std::vector<TNameClash> FindNameClashes(const std::vector<std::string>& storedNames,
                                         bool useDirs) {
   std::vector<TNameClash> clashes;

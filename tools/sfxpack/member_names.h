@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/member.h"  // TargetNameOf: where the stub writes a member
+
 // Why the stored name cannot go into an installer; empty when it can.
 std::string MemberNameProblem(const std::string& storedName);
-
-// The path below the target folder where the stub writes a member: the stored name without
-// one leading "\", or only its file name when UseDirs is off.
-std::string TargetNameOf(const std::string& storedName, bool useDirs);
 
 struct TNameClash {
   std::string first;

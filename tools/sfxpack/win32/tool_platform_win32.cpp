@@ -107,8 +107,11 @@ struct Utf8Paths {
     return true;
   }
   static DWORD GetAttributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
-  static bool MakeDirectory(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr); }
+  static bool MakeDirectory(const std::string& path, SECURITY_ATTRIBUTES* security = nullptr) {
+    return CreateDirectoryW(Wide(path).c_str(), security);
+  }
   static bool Remove(const std::string& path) { return DeleteFileW(Wide(path).c_str()); }
+  static bool RemoveFolder(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()); }
   static bool SetAttributes(const std::string& path, DWORD attributes) {
     return SetFileAttributesW(Wide(path).c_str(), attributes);
   }

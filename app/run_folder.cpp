@@ -1,0 +1,54 @@
+#include "app/run_folder.h"
+
+#include <cstdint>
+
+#include "app/run_sequence.h"
+#include "archive/format.h"
+#include "host/files.h"
+#include "host/platform.h"
+
+namespace {
+
+constexpr char kRunFolderPrefix[] = "sfx-";
+constexpr int kNameCharacters = 12;  // 60 random bits
+constexpr int kAttempts = 16;
+constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz234567";
+constexpr int kErrorNoRandomSource = 1000;
+
+bool RandomName(std::string& name) {
+  uint8_t random[kNameCharacters];
+  if (!RandomBytes(random, sizeof random)) return false;
+  name = kRunFolderPrefix;
+  for (uint8_t byte : random) name += kAlphabet[byte & 31];
+  return true;
+}
+
+}  // namespace
+
+// A name that exists is passed over, never used: another program may have made it first.
+int CreateRunFolder(const std::string& temporaryDirectory, std::string& folder) {
+  int error = kErrorAlreadyExists;
+  for (int attempt = 0; attempt < kAttempts && error == kErrorAlreadyExists; ++attempt) {
+    std::string name;
+    if (!RandomName(name)) return kErrorNoRandomSource;
+    folder = temporaryDirectory + name;
+    if (MakePrivateDirectory(folder)) {
+      folder += '\\';
+      return 0;
+    }
+    error = CurrentFileSystem().LastError();
+  }
+  folder.clear();
+  return error;
+}
+
+void CleanUpRun(const TExtractionRun& run, const std::string& runFolder, bool listRequired) {
+  const std::string list = run.memberDirectory + kDeleteListName;
+  if (listRequired || FileIsPresent(list)) RemoveListedFiles(list);
+  if (!run.unlistedTarget.empty()) {
+    SetAttributes(run.unlistedTarget, 0);
+    RemoveFile(run.unlistedTarget);
+  }
+  for (auto it = run.createdFolders.rbegin(); it != run.createdFolders.rend(); ++it) RemoveFolder(*it);
+  if (!runFolder.empty()) RemoveFolder(runFolder);
+}
