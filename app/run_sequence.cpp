@@ -110,6 +110,7 @@ void RunSequence() {
   // cancel or a failure it goes at once.
   if (command.empty()) {
     if (ended) CleanUpRun(run, runFolder, false);
+    RemoveFolder(runFolder);  // left empty when the members went straight into the temporary folder
     return;
   }
   StartProgram(command, run.memberDirectory);

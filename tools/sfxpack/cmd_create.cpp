@@ -49,6 +49,9 @@ const char kCreateUsage[] =
     "  --run EXE          program to start after unpacking, relative to the unpack folder\n"
     "  --params TEXT      its arguments\n"
     "  --no-dirs          unpack every member directly into the unpack folder\n"
+    "  --in-temp          unpack straight into the temporary folder instead of a new private\n"
+    "                     folder of the run's own (for a program that looks for its files\n"
+    "                     in %TEMP%; runs at the same time may then meet each other's files)\n"
     "  --ask-overwrite    ask before replacing an existing file\n"
     "  --no-attributes    do not give unpacked files their stored attributes\n"
     "  --no-date          do not give unpacked files their stored dates\n"
@@ -233,7 +236,7 @@ const std::vector<TOptionDef>& CreateOptionList() {
                                       {"--run", true},
                                       {"--params", true},   {"--no-dirs", false},
                                       {"--ask-overwrite", false}, {"--no-attributes", false},
-                                      {"--no-date", false}};
+                                      {"--no-date", false}, {"--in-temp", false}};
     for (const std::string& level : kLevelFlags) known.push_back({level, false});
     known.push_back({"--icon", true});
     known.push_back({"--version-info", true});
@@ -269,6 +272,7 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options) {
   config.overwrite = !options.Has("--ask-overwrite");
   config.attributes = !options.Has("--no-attributes");
   config.fileDate = !options.Has("--no-date");
+  config.runFolder = !options.Has("--in-temp");
   const std::string level = options.LastOf(kLevelFlags);
   request.level = level.empty() ? kLzhDefaultLevel : level[1] - '0';
   request.branding = BrandingOf(options);

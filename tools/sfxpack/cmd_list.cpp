@@ -2,12 +2,14 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "archive/config.h"
 #include "tools/sfxpack/code_page.h"
 #include "tools/sfxpack/command_support.h"
 #include "tools/sfxpack/date_text.h"
 #include "tools/sfxpack/errors.h"
 #include "tools/sfxpack/installer.h"
 #include "tools/sfxpack/listing.h"
+#include "tools/sfxpack/member_check.h"
 
 namespace {
 
@@ -42,12 +44,24 @@ void PrintListing(const TInstaller& installer) {
               installer.hasChecksums ? "CRC-32 checked" : "no checksums");
 }
 
+// How the installer runs, as its configuration says (nothing when that member is damaged).
+void PrintRunSettings(const TInstaller& installer) {
+  if (installer.members.empty()) return;
+  const TMemberCheck check = DecodeMember(installer, installer.members.back());
+  if (!check.intact) return;
+  const TConfiguration config = ParseConfiguration(std::string(check.data.begin(), check.data.end()));
+  std::printf("Unpacks into: %s\n", config.runFolder ? "a new private folder in the temporary folder"
+                                                       : "the temporary folder itself (--in-temp)");
+}
+
 }  // namespace
 
 int RunListCommand(const Arguments& args) {
   return RunCommand("list", kListUsage, args, {{"--offset", true}, {"--codepage", true}}, [](const ParsedOptions& options) {
     if (options.Operands().size() != 1) throw EUsageError("give exactly one FILE");
-    PrintListing(OpenInstaller(options.Operands()[0], OffsetOption(options), CodePageOption(options)));
+    const TInstaller installer = OpenInstaller(options.Operands()[0], OffsetOption(options), CodePageOption(options));
+    PrintListing(installer);
+    PrintRunSettings(installer);
     return kExitSuccess;
   });
 }
