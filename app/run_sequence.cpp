@@ -105,12 +105,13 @@ void RunSequence() {
   run.sharedDirectory = temporaryDirectory;
   const std::string command = Extract(ui, run, runFolder);
   ui.CloseProgress();
+  // Members that went straight into the temporary folder leave the run folder empty.
+  if (run.memberDirectory != runFolder && RemoveFolder(runFolder)) runFolder.clear();
   const bool ended = run.cancelled || run.failure.Happened();
   // Without a program to start, what was unpacked stays for whoever wanted it unpacked; after a
   // cancel or a failure it goes at once.
   if (command.empty()) {
     if (ended) CleanUpRun(run, runFolder, false);
-    RemoveFolder(runFolder);  // left empty when the members went straight into the temporary folder
     return;
   }
   StartProgram(command, run.memberDirectory);

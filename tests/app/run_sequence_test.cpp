@@ -1,4 +1,5 @@
-// The run sequence's parts: placeholders, the program's quoted path, the launch, the clean-up.
+// The run sequence's parts: placeholders, the program's quoted path, the launch, the run folder
+// and the clean-up.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -6,12 +7,17 @@
 
 #include "app/placeholders.h"
 #include "app/program_path.h"
+#include "app/run_folder.h"
 #include "app/run_sequence.h"
+#include "archive/format.h"
 #include "host/exceptions.h"
 #include "host/files.h"
 #include "host/launch.h"
 #include "host/paths.h"
 #include "host/platform.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/test_installer.h"
 
 namespace {
 
@@ -77,6 +83,53 @@ TEST(RemoveListedFiles, DeletesEveryListedFileAndTheList) {
   EXPECT_TRUE(RemoveFile(kPrefix + "a.txt"));
   EXPECT_FALSE(FileIsPresent(kPrefix + "list.lst"));
   EXPECT_THROW(RemoveListedFiles(kPrefix + "list.lst"), EInOutError);
+}
+
+// Each run gets a new folder of its own; a name that exists is passed over for another, and
+// any other failure is told at once.
+TEST(CreateRunFolder, MakesANewFolderAndNeverTakesOneThatExists) {
+  ScratchFolder scratch;
+  std::string first, second;
+  ASSERT_EQ(CreateRunFolder(scratch.Internal(), first), 0);
+  ASSERT_EQ(CreateRunFolder(scratch.Internal(), second), 0);
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(IsDirectory(first) && IsDirectory(second));
+  EXPECT_EQ(first.compare(0, scratch.Internal().size() + 4, scratch.Internal() + "sfx-"), 0) << first;
+  EXPECT_EQ(first.back(), '\\');
+  FaultyFileSystem disk;
+  ScopedFileSystem use(disk);
+  disk.FailAt(FsCall::MakeDirectory, 1, kErrorAlreadyExists);
+  EXPECT_EQ(CreateRunFolder(scratch.Internal(), first), 0);
+  EXPECT_EQ(disk.Calls(FsCall::MakeDirectory), 2);
+  disk.FailAt(FsCall::MakeDirectory, 1, kErrorAlreadyExists, true);
+  EXPECT_EQ(CreateRunFolder(scratch.Internal(), first), kErrorAlreadyExists);
+  EXPECT_EQ(first, "");
+  disk.ResetCounts();
+  disk.FailAt(FsCall::MakeDirectory, 1, kErrorAccessDenied, true);
+  EXPECT_EQ(CreateRunFolder(scratch.Internal(), first), kErrorAccessDenied);
+  EXPECT_EQ(disk.Calls(FsCall::MakeDirectory), 1);
+}
+
+// After the program: the listed files, a member's file not yet listed, the folders the run made
+// and the run folder go; a file the program left keeps its folder and the run folder.
+TEST(CleanUpRun, RemovesWhatTheRunMadeAndKeepsWhatTheProgramLeft) {
+  ScratchFolder scratch;
+  const std::string run = scratch.Internal("sfx-run\\");
+  for (const char* name : {"a.txt", "docs\\b.txt", "docs\\deep\\c.txt", "data\\d.bin", "data\\left.log"})
+    WriteText(NativePath(run + name), "x");
+  WriteText(NativePath(run + kDeleteListName), run + "a.txt\r\n" + run + "docs\\b.txt\r\n" + run + "data\\d.bin\r\n");
+  FakeObserver user;
+  TExtractionRun r(user, user.cancelRequested);
+  r.memberDirectory = run;
+  r.unlistedTarget = run + "docs\\deep\\c.txt";
+  r.createdFolders = {run + "docs", run + "docs\\deep", run + "data"};
+  CleanUpRun(r, run, true);
+  EXPECT_TRUE(Exists(NativePath(run + "data\\left.log")));
+  for (const char* gone : {"a.txt", "docs", "data\\d.bin", kDeleteListName}) EXPECT_FALSE(Exists(NativePath(run + gone))) << gone;
+  RemoveFile(run + "data\\left.log");
+  CleanUpRun(r, run, false);  // without a list: a run that ended before writing it
+  EXPECT_FALSE(Exists(NativePath(run)));
+  EXPECT_THROW(CleanUpRun(r, run, true), EInOutError);
 }
 
 }  // namespace
