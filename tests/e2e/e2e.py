@@ -70,9 +70,21 @@ class Scratch:
         self.tmp, self.installer = os.path.join(self.root, temp_name), os.path.join(self.root, "installer" + EXE)
         os.makedirs(self.tmp)
 
+    def run_folder(self):
+        """The folder the stub made for its run in the temporary folder, while it is there."""
+        found = [n for n in os.listdir(self.tmp) if n.startswith("sfx-") and os.path.isdir(os.path.join(self.tmp, n))]
+        return os.path.join(self.tmp, found[0]) if len(found) == 1 else None
+
     def temp(self, name=""):
-        """A member's place in the temporary folder ("\\" separated names)."""
-        return os.path.join(self.tmp, *name.split("\\"))
+        """A member's place in the run folder, or in the temporary folder when there is none
+        ("\\" separated names)."""
+        return os.path.join(self.run_folder() or self.tmp, *name.split("\\"))
+
+    def left(self):
+        """Everything in the temporary folder, the run folder written as <run>."""
+        run = self.run_folder()
+        return sorted(os.path.relpath(os.path.join(d, n), self.tmp).replace(os.path.basename(run or "-"), "<run>")
+                      for d, dirs, files in os.walk(self.tmp) for n in dirs + files)
 
     def pack(self, members, config_text, checked=False):
         arguments = [os.path.join(NATIVE, "tests", "e2e", "e2e_pack")] + ["--checked"] * checked + [STUB, self.installer]
@@ -93,13 +105,14 @@ class Scratch:
                                    stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
                                    preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         os.close(slave)
+        process.terminal = self.terminal
         return process
 
     def finish(self, process):
         try:
             return process.communicate(timeout=TIMEOUT)[1].decode("utf-8", "replace")
         finally:
-            WINDOWS or os.close(self.terminal)
+            WINDOWS or os.close(process.terminal)
 
     def answer(self, process, caption, key):
         if WINDOWS:
@@ -147,6 +160,24 @@ def members_while_running(test, s):
     test.assertFalse(os.path.exists(s.temp(CONFIG_NAME)), "the configuration is not deleted")
     test.assertEqual(s.listed(), [seen(s.temp(m.name)) for m in test.members])
     write(s.temp("go"), b"")
+
+
+def plant_dll(test, s):
+    """A library some other program left in the temporary folder, which must not lie beside the
+    started program."""
+    write(os.path.join(s.tmp, "version.dll"), b"MZ planted")
+
+
+def no_planted_dll_beside_the_program(test, s):
+    test.assertNotIn("file: version.dll 10", s.report())
+
+
+def store_in_folder_outside_code_page(test, s):
+    """The installer in a folder whose name code page 1252 cannot hold, as the temporary folder is."""
+    folder = os.path.join(s.root, "\u042e\u0440\u0438\u0439")
+    os.makedirs(folder, exist_ok=True)
+    os.rename(s.installer, os.path.join(folder, "setup" + EXE))
+    s.installer, test.outside = os.path.join(folder, "setup" + EXE), [folder]
 
 
 def plant_program_at_prefix(test, s):
@@ -198,57 +229,64 @@ def cut_at(stub, whole, offset):
 # caption or a cancel, and what must hold after the run: exit codes, the started program's
 # arguments (none: not started) and a line of its report, files kept and gone in the temporary
 # folder, the delete list, and `says`, the native stub's messages on stderr (under Wine the
-# boxes answered by their captions). Hooks: prepare before the run, during it, check after it.
+# boxes answered by their captions); `left`, all that the temporary folder holds afterwards, the
+# run's own folder written as <run>. Args None: started, arguments not compared. Hooks: prepare
+# before the run, during it, check after it.
 Scenario = namedtuple("Scenario", "name members config temp box cancel exit args reported kept gone listed says "
-                      "prepare during check checked env on", defaults=(
+                      "prepare during check checked env on left", defaults=(
                           "tmp", None, False, (0,), (), "sample_setup done", (), (), None, None, None, None, None,
-                          False, None, "native wine"))
+                          False, None, "native wine", None))
 
 
 def scenarios():
     p, run = PROGRAM, config("Executable=" + PROGRAM, "Parameters=--report report.txt")
     readme, starter, read_only = Member("readme.txt", b"Read me.\r\n"), Member(PROGRAM, None), ["docs\\manual.txt"]
     big = random.Random(7).randbytes((40 if WINDOWS else 8) << 20)  # incompressible, the slowest to unpack
-    old_manual = dict(members=[readme, Member("docs\\manual.txt", b"new manual"), starter], config=run + b"OverWrite=0\r\n",
+    in_temp, report_only = b"RunFolder=0\r\n", ["<run>", "<run>/report.txt"]
+    old_manual = dict(members=[readme, Member("docs\\manual.txt", b"new manual"), starter],
+                      config=run + in_temp + b"OverWrite=0\r\n",
                       prepare=lambda test, s: os.makedirs(s.temp("docs")) or write(s.temp("docs\\manual.txt"), b"old"))
     return [
         Scenario("full_run", None, config("Executable=" + p, 'Parameters=--report report.txt --wait-for go "two words"'
                                           " <td>lower <TD>x"), during=members_while_running,
                  args=[p, "--report", "report.txt", "--wait-for", "go", "two words", "<T>lower", "<TD>x"],
-                 gone=["readme.txt", "docs\\notes.txt", "data\\table.bin", p, LIST_NAME] + read_only,
-                 kept=["docs", "data"]),
+                 gone=["readme.txt", "docs\\notes.txt", "data\\table.bin", p, LIST_NAME, "docs", "data"] + read_only,
+                 prepare=plant_dll, check=no_planted_dll_beside_the_program,
+                 left=["<run>", "<run>/go", "<run>/go.waiting", "<run>/report.txt", "version.dll"]),
         Scenario("no_executable", [readme, Member("docs\\a.txt", b"a")], config("Parameters=-x", "UseDirs=1"),
-                 kept=["readme.txt", "docs\\a.txt"], listed=["readme.txt", "docs\\a.txt"]),
+                 kept=["readme.txt", "docs\\a.txt"], listed=["readme.txt", "docs\\a.txt"],
+                 left=["<run>", "<run>/" + LIST_NAME, "<run>/docs", "<run>/docs/a.txt", "<run>/readme.txt"]),
         # The `Executable` value carries arguments of its own, which must stay arguments, and the
         # temporary folder a blank, at which a program is planted.
         Scenario("blank_in_temp", [readme, starter], config("Executable=%s --report report.txt" % p, "Parameters=/q"),
-                 "my temp", prepare=plant_program_at_prefix, args=[p, "--report", "report.txt", "/q"],
-                 gone=["readme.txt", p]),
+                 "my temp", prepare=plant_program_at_prefix, args=[p, "--report", "report.txt", "/q"], left=report_only),
+        Scenario("outside_code_page", [readme, starter], run, "\u042e\u0440\u0438\u0439/tmp", args=None,
+                 prepare=store_in_folder_outside_code_page, env=dict(os.environ, LANG="C.UTF-8"), left=report_only),
+        # Straight into the temporary folder (RunFolder=0), where an older file waits.
         Scenario("overwrite_yes", box=("File Exists", "y"), args=[p], reported="file: docs/manual.txt 10",
-                 gone=["docs\\manual.txt"], **old_manual),
+                 left=["docs", "report.txt"], **old_manual),
         Scenario("overwrite_no", box=("File Exists", "n"), args=[p], reported="file: docs/manual.txt 3",
-                 kept=["docs\\manual.txt"], gone=["readme.txt"], **old_manual),
-        Scenario("overwrite_cancel", box=("File Exists", "Escape"), kept=["docs\\manual.txt", "readme.txt"],
-                 gone=[p], listed=["readme.txt"], **old_manual),
-        Scenario("cancel_during_a_member", [readme, Member("big.bin", big), starter], run,
-                 cancel=True, kept=["readme.txt"], gone=[p], listed=["readme.txt", "big.bin"],
-                 check=lambda test, s: test.assertLess(os.path.getsize(s.temp("big.bin")), len(big), "not cut short")),
+                 left=["docs", "docs/manual.txt", "report.txt"], **old_manual),
+        Scenario("overwrite_cancel", box=("File Exists", "Escape"), left=["docs", "docs/manual.txt"], **old_manual),
+        Scenario("same_name_twice", [Member("a\\x.txt", b"first"), Member("b\\x.txt", b"second"), starter],
+                 run + b"UseDirs=0\r\nOverWrite=0\r\n", box=("File Exists", "n"), args=[p], reported="file: x.txt 5",
+                 left=report_only),
+        Scenario("cancel_during_a_member", [readme, Member("big.bin", big), starter], run, cancel=True, left=[]),
         Scenario("damaged_archive", [Member("readme.txt", b"Read me.\r\n" * 1000), starter], run, prepare=cut_at(0, 1, -5000),
-                 box=("Archive read error", "Return"), says="^Archive read error: This is not a valid archive\n$",
-                 check=lambda test, s: test.assertEqual(os.listdir(s.tmp), [])),
+                 box=("Archive read error", "Return"), says="^Archive read error: This is not a valid archive\n$", left=[]),
         Scenario("damaged_member", [Member("manual.bin", random.Random(3).randbytes(30000)), starter],
-                 run, checked=True, prepare=spoil_first_checksum, box=("Error", "Return"),
-                 gone=[p], says=r"^Error: Checksum error in file \S+manual\.bin\.\r\nThe installer is damaged\.\n$"),
-        Scenario("uncreatable_folder", [readme, Member("sub\\file.txt", b"x"), starter], run,
-                 box=("Anwendungsfehler", "Return"), exit=(1,), kept=["readme.txt", LIST_NAME],
+                 run, checked=True, prepare=spoil_first_checksum, box=("Error", "Return"), left=[],
+                 says=r"^Error: Checksum error in file \S+manual\.bin\.\r\nThe installer is damaged\.\n$"),
+        Scenario("uncreatable_folder", [readme, Member("sub\\file.txt", b"x"), starter], run + in_temp,
+                 box=("Anwendungsfehler", "Return"), exit=(1,), left=["sub"],
                  prepare=lambda test, s: write(s.temp("sub"), b"in the way"),
                  says=r"^Exception Exception im Modul installer bei [0-9A-F]{8,}\.\nThis is not a valid directory name\.\n$"),
         Scenario("code_page_names", [], None, prepare=pack_code_page_names,
                  check=lambda test, s: test.assertEqual(read(s.temp("\u00dcbersicht\\Gr\u00fc\u00dfe.txt")), b"Hallo\r\n")),
         Scenario("dll_search", [readme], config(), env=dict(os.environ, WINEDEBUG="+relay"), kept=["readme.txt"],
                  check=dll_search_restricted_first, on="wine"),
-    ] + [  # cut installers: a message or the error report, never a sanitizer, nothing started or left outside
-        Scenario("cut_%d" % i, None, run, prepare=cut_at(*cut), exit=(0, 1), on="native")
+    ] + [  # cut installers: a message or the error report, never a sanitizer, nothing started or left
+        Scenario("cut_%d" % i, None, run, prepare=cut_at(*cut), exit=(0, 1), on="native", left=[])
         for i, cut in enumerate([(1, 0, 0), (1, 0, 1), (1, 0, 9), (1, 0, 40), (1, 0, 200), (0.5, 0.5, 0),
                                  (0, 1, -300), (0, 1, -30), (0, 1, -1)])]
 
@@ -295,11 +333,11 @@ class Scenarios(unittest.TestCase):
         if not WINDOWS:
             self.assertRegex(errors, c.says or ("^Exception " if self.process.returncode else "^"))
         report = s.report()
-        if not c.args:
+        if c.args == ():
             self.assertIsNone(report, "the program was started")
         else:
             self.assertIsNotNone(report, "the program did not run: " + errors)
-            args = [seen(s.temp(c.args[0]))] + [a.replace("<T>", seen(s.temp())) for a in c.args[1:]]
+            args = [seen(s.temp(c.args[0]))] + [a.replace("<T>", seen(s.temp())) for a in c.args[1:]] if c.args else []
             self.assertEqual(report[1:1 + len(args)], ["arg %d: %s" % a for a in enumerate(args)])
             self.assertEqual((report[-1], c.reported in report), ("sample_setup done", True))
         self.assertEqual([n for n in c.kept if not os.path.exists(s.temp(n))], [], "gone")
@@ -307,7 +345,37 @@ class Scenarios(unittest.TestCase):
         if c.listed:
             self.assertEqual(s.listed(), [seen(s.temp(name)) for name in c.listed])
         self.assertEqual(s.outside_temp(), self.outside)
+        c.left is None or self.assertEqual(s.left(), sorted(c.left))
         c.check and c.check(self, s)
+
+    def test_two_installers_at_once(self):
+        """Two installers with the same member names, the second run through while the first one's
+        program waits: each program finds its own data.txt, and afterwards nothing of either run
+        is left but what the programs wrote."""
+        s = Scratch()
+        self.addCleanup(shutil.rmtree, s.root, True)
+        installers = [s.installer, os.path.join(s.root, "second" + EXE)]
+        for installer, data, wait in zip(installers, (b"first", b"second"), (" --wait-for go", "")):
+            s.installer = installer
+            s.pack([Member(PROGRAM, read(SAMPLE)), Member("data.txt", data)],
+                   config("Executable=" + PROGRAM, "Parameters=--report report.txt" + wait))
+        s.installer = installers[0]
+        self.process = first = s.start()
+        self.addCleanup(self.stop_process)
+        waiting = wait_until("the first program", lambda: [d for d in os.listdir(s.tmp)
+                                                           if os.path.exists(os.path.join(s.tmp, d, "go.waiting"))], first)
+        s.installer = installers[1]
+        second = s.start()
+        s.finish(second)
+        write(os.path.join(s.tmp, waiting[0], "go"), b"")
+        s.finish(first)
+        self.assertEqual((first.returncode, second.returncode), (0, 0))
+        folders = [waiting[0]] + [d for d in os.listdir(s.tmp) if d != waiting[0]]
+        reports = [read(os.path.join(s.tmp, d, "report.txt")).decode().splitlines() for d in folders]
+        self.assertEqual([[line for line in r if line.startswith("file: data")] for r in reports],
+                         [["file: data.txt 5"], ["file: data.txt 6"]])
+        self.assertEqual([sorted(os.listdir(os.path.join(s.tmp, d))) for d in folders],
+                         [["go", "go.waiting", "report.txt"], ["report.txt"]])
 
 
 def sample_members():
