@@ -5,13 +5,16 @@
 
 // A member unpacked with the read-only attribute would survive a plain delete on Windows, so
 // the attributes are cleared first, as before replacing a file at extraction.
+void RemoveMember(const std::string& path) {
+  SetAttributes(path, 0);
+  RemoveFile(path);
+}
+
 void RemoveListedFiles(const std::string& listPath) {
   TextFile list;
   list.Open(listPath);
   while (!list.AtEnd()) {
-    const std::string path = list.ReadLine();
-    SetAttributes(path, 0);
-    RemoveFile(path);
+    RemoveMember(list.ReadLine());
   }
   list.Close();
   RemoveFile(listPath);

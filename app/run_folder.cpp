@@ -42,12 +42,13 @@ int CreateRunFolder(const std::string& temporaryDirectory, std::string& folder) 
   return error;
 }
 
-void CleanUpRun(const TExtractionRun& run, const std::string& runFolder, bool listRequired) {
+void CleanUpRun(const TExtractionRun& run, const std::string& runFolder, bool afterProgram) {
   const std::string list = run.memberDirectory + kDeleteListName;
-  if (listRequired || FileIsPresent(list)) RemoveListedFiles(list);
-  if (!run.unlistedTarget.empty()) {
-    SetAttributes(run.unlistedTarget, 0);
-    RemoveFile(run.unlistedTarget);
+  if (afterProgram) {
+    RemoveListedFiles(list);
+  } else {
+    for (const std::string& file : run.createdFiles) RemoveMember(file);
+    RemoveFile(list);
   }
   for (auto it = run.createdFolders.rbegin(); it != run.createdFolders.rend(); ++it) RemoveFolder(*it);
   if (!runFolder.empty()) RemoveFolder(runFolder);

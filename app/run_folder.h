@@ -13,9 +13,10 @@
 // numbering) of the creation that failed.
 int CreateRunFolder(const std::string& temporaryDirectory, std::string& folder);
 
-// The clean-up after a run: each file the delete list in the member folder names, the list, the
-// folders the run created (deepest first) and the run folder (empty: none), each folder only
-// when it is empty, so that whatever the started program left there stays. A file that cannot
-// be deleted is skipped. With `listRequired`, a list that cannot be read raises EInOutError;
-// otherwise it is taken as empty, as after a run that ended before it was written.
-void CleanUpRun(const TExtractionRun& run, const std::string& runFolder, bool listRequired);
+// The clean-up after a run: the files it unpacked and its delete list, then the folders it
+// created (deepest first) and the run folder (empty: none), each folder only when it is empty,
+// so that whatever the started program left there stays. A file that cannot be deleted is
+// skipped. After the program, the files are those the delete list names, and a list that
+// cannot be read raises EInOutError; after any other ending (a cancel, a failure), nothing
+// else has touched the folder and the run's own record of what it created serves.
+void CleanUpRun(const TExtractionRun& run, const std::string& runFolder, bool afterProgram);

@@ -13,3 +13,5 @@ int RunSelfExtractor();
 // fail (a file already gone, still in use, an empty line) are skipped silently; a list that
 // cannot be opened or read raises EInOutError.
 void RemoveListedFiles(const std::string& listPath);
+// Deletes one unpacked file, read-only or not; a failure is skipped silently.
+void RemoveMember(const std::string& path);

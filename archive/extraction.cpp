@@ -57,7 +57,6 @@ void ExtractMembers(TExtractionRun& run, const TExtractionPolicy& policy, TextFi
     const TMemberResult result = ExtractMember(run, i, run.memberDirectory, policy);
     run.failure = result.failure;
     if (result.written) deleteList.WriteLine(result.target);
-    run.unlistedTarget.clear();
   }
 }
 
@@ -73,6 +72,7 @@ std::string ExtractArchiveAt(TExtractionRun& run, const std::string& archivePath
   run.failure = {};
   run.memberDirectory = WithBackslash(targetDirectory);
   run.createdFolders.clear();
+  run.createdFiles.clear();
   std::string command;
   TEntryList& entries = run.directory.entries;
   entries.ResetEntries();
@@ -88,7 +88,6 @@ std::string ExtractArchiveAt(TExtractionRun& run, const std::string& archivePath
   }
   const TMemberResult configMember = ExtractMember(run, entries.EntryCount() - 1, targetDirectory, kConfigMemberPolicy);
   run.failure = configMember.failure;
-  run.unlistedTarget.clear();  // removed below, whatever happens
   const std::string& configFile = configMember.target;
   // After a failed or cancelled configuration member the loop does not run and no command is
   // returned, whatever the partial file would say.

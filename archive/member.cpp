@@ -229,7 +229,7 @@ TMemberResult ExtractMember(TExtractionRun& run, int index, const std::string& t
     return result;
   }
   result.written = true;
-  run.unlistedTarget = result.target;
+  run.createdFiles.push_back(result.target);
   try {
     result.failure = DecodeMember(run, index, f, targetFile, result.target);
   } catch (...) {

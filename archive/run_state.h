@@ -44,7 +44,9 @@ struct TExtractionRun {
   // folders it created there, parents first, and whether it ended by a cancel request.
   std::string memberDirectory;
   std::vector<std::string> createdFolders;
-  std::string unlistedTarget;  // a member's file created, not yet on the delete list
+  // Every file the run created, as the delete list names them. The list on disk may lack some
+  // when its own writing failed (a full disk); the clean-up after such a failure goes by this.
+  std::vector<std::string> createdFiles;
   bool cancelled = false;
 
   bool Stopped() const { return cancelRequested || failure.Happened(); }

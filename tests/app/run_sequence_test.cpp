@@ -121,15 +121,17 @@ TEST(CleanUpRun, RemovesWhatTheRunMadeAndKeepsWhatTheProgramLeft) {
   FakeObserver user;
   TExtractionRun r(user, user.cancelRequested);
   r.memberDirectory = run;
-  r.unlistedTarget = run + "docs\\deep\\c.txt";
   r.createdFolders = {run + "docs", run + "docs\\deep", run + "data"};
   CleanUpRun(r, run, true);
   EXPECT_TRUE(Exists(NativePath(run + "data\\left.log")));
-  for (const char* gone : {"a.txt", "docs", "data\\d.bin", kDeleteListName}) EXPECT_FALSE(Exists(NativePath(run + gone))) << gone;
-  RemoveFile(run + "data\\left.log");
-  CleanUpRun(r, run, false);  // without a list: a run that ended before writing it
-  EXPECT_FALSE(Exists(NativePath(run)));
+  EXPECT_TRUE(Exists(NativePath(run + "docs\\deep\\c.txt")));  // not listed: the program's
+  for (const char* gone : {"a.txt", "docs\\b.txt", "data\\d.bin", kDeleteListName}) EXPECT_FALSE(Exists(NativePath(run + gone))) << gone;
   EXPECT_THROW(CleanUpRun(r, run, true), EInOutError);
+  // Any other ending goes by the run's own record, without a list.
+  RemoveFile(run + "data\\left.log");
+  r.createdFiles = {run + "docs\\deep\\c.txt"};
+  CleanUpRun(r, run, false);
+  EXPECT_FALSE(Exists(NativePath(run)));
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 // when a command comes back, cleaned up as the run sequence does) once without faults to count
 // the calls, then once for every call of every kind failing with each of the Windows error
 // codes such a call really meets. Every run must end in an outcome the user is told of, or in
-// the unaffected one, and leave the disk safe.
+// the unaffected one, leave the disk safe, and after its clean-up nothing of itself behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <set>
 
+#include "app/run_folder.h"
 #include "app/run_sequence.h"
 #include "archive/crc32.h"
 #include "archive/format.h"
@@ -86,6 +89,19 @@ std::vector<FaultCode> CodesFor(FsCall kind) {
   }
 }
 
+// What lay in the target folder before the run, and all that may be there after its clean-up.
+const std::vector<std::string> kUntouched = {"other program", "other program/settings.ini"};
+const std::vector<std::string> kUntouchedAndKept = {"notes.txt", "other program", "other program/settings.ini"};
+
+std::vector<std::string> FilesBelow(const std::string& folder) {
+  std::vector<std::string> found;
+  const std::filesystem::path root = NativePath(folder);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+    found.push_back(entry.path().lexically_relative(root).generic_string());
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
 class FaultWalk {
  public:
   explicit FaultWalk(const Scenario& s) : s_(s) {}
@@ -106,23 +122,29 @@ class FaultWalk {
     TestRun r;
     r.user.unscripted = OverwriteAnswer::No;
     std::string command, where = Describe(fault, n);
-    bool fatal = false;
+    bool fatal = false, cleanUpFailed = false;
     {
       ScopedFileSystem use(disk);
       fatal = ReachesTheTop([&] { command = r.Extract(installer, target); }, fault, where);
       where += disk.FaultPath().empty() ? "" : " (" + disk.FaultPath() + ")";
       if (command.compare(0, root.size(), root) == 0) command.erase(0, root.size());  // comparable between runs
-      if (!fatal && !command.empty()) {
-        CheckMembersExact(target, where);
-        fatal = ReachesTheTop([&] { RemoveListedFiles(target + kDeleteListName); }, fault, where);
-      }
+      if (!fatal && !command.empty()) CheckMembersExact(target, where);
+      CheckListNamesWrittenFiles(disk, target, fatal, where);
+      // As the run sequence does: after the program, or at once after any other ending.
+      const bool started = !fatal && !command.empty();
+      cleanUpFailed = ReachesTheTop([&] { CleanUpRun(r.run, "", started); }, fault, where);
+      fatal = fatal || (started && cleanUpFailed);
     }
+    // What failed to go was skipped for a failed deletion, or stays behind the top-level report.
+    const bool removalFault = fault.kind == FsCall::Remove || fault.kind == FsCall::RemoveFolder ||
+                              fault.kind == FsCall::SetAttributes;
+    if (!cleanUpFailed && !(removalFault && disk.FaultsInjected() > 0))
+      EXPECT_EQ(FilesBelow(root + "Temp"), s_.askFirst ? kUntouchedAndKept : kUntouched) << where << ": left behind";
     EXPECT_EQ(disk.ChangesOutside(target), std::vector<std::string>{}) << where;
     EXPECT_EQ(ReadText(NativePath(elsewhere)), "[keep]") << where;
     EXPECT_TRUE(Exists(NativePath(installer))) << where;
     EXPECT_TRUE(!s_.askFirst || ReadText(NativePath(target + "notes.txt")) == "old") << where << ": kept file changed";
     EXPECT_TRUE(fatal || disk.OpenHandleCount() == 0) << where << ": handles left open";
-    CheckListNamesWrittenFiles(disk, target, fatal, where);
 
     if (n == 0) baseline_ = command;
     EXPECT_TRUE(n > 0 || r.run.failure.Happened() == s_.damaged) << "the run without faults";
