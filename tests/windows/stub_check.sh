@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A Windows build's stub, checked without running it (so also where the machine cannot run it):
-# a GUI program of the build's word size; importing kernel32, user32, gdi32 and msvcrt only,
-# nothing delay-loaded (any other library is one Windows would look for beside a downloaded
-# installer); SetDllDirectoryA imported and SetDefaultDllDirectories looked up at run time (so
+# a GUI program of the build's word size; importing kernel32, user32, gdi32, advapi32 (the
+# run folder's access list) and msvcrt only, all of them known system libraries, nothing
+# delay-loaded (any other library is one Windows would look for beside a downloaded installer); SetDllDirectoryA imported and SetDefaultDllDirectories looked up at run time (so
 # it still starts where that is missing); within 96 KiB (i686) or 128 KiB (x86-64), past which
 # it has pulled in a runtime piece it avoids; the dialog template and string resource 1 with the
 # nine offset digits holding its own size, so that an installer made with it tests.
@@ -18,7 +18,7 @@ dump=$("$(sfx_objdump "$stub")" -p "$stub") || fail "cannot read $stub"
 grep -q "^Subsystem.*Windows GUI" <<<"$dump" || fail "not a GUI program"
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u)
 [ -n "$imports" ] || fail "no import table"
-other=$(grep -v '^\(kernel32\|user32\|gdi32\|msvcrt\)\.dll$' <<<"$imports") && fail "imports $other"
+other=$(grep -v '^\(kernel32\|user32\|gdi32\|advapi32\|msvcrt\)\.dll$' <<<"$imports") && fail "imports $other"
 delay=$(awk '$1 == "Entry" && $2 == "d" { print $3 }' <<<"$dump")
 [[ "${delay:-0}" =~ ^0+$ ]] || fail "delay-loaded imports"
 grep -q "\bSetDllDirectoryA\b" <<<"$dump" && grep -q "\bGetProcAddress\b" <<<"$dump" ||
