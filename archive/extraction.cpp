@@ -19,11 +19,14 @@ std::string BuildCommand(const std::string& dirSep, const TConfiguration& config
   return command;
 }
 
-// The configuration file is read back once, completely, and every key is taken from that one
-// reading: were it opened again per key, a failure for one key (a virus scanner holding the
-// file) would make that key read as missing, and a missing OverWrite replaces kept files
-// without asking. The file was just written, so one that cannot be opened or read again, or
-// has vanished, is a failed member, not a configuration without keys.
+// The configuration file is read back once, completely, before any key is taken. On Win32 each
+// key is still asked of the system's profile reader, which opens and reads the file again for
+// every key, so that the system's reading stands wherever it gives a value; where that reading
+// fails for one key (a virus scanner holding the file) the key comes from the text read here
+// instead of reading as missing, for a missing OverWrite replaces kept files without asking.
+// Elsewhere every key comes from that text (ConfigTextValue). The file was just written, so
+// one that cannot be opened or read again, or has vanished, is a failed member, not a
+// configuration without keys.
 bool ReadConfiguration(TExtractionRun& run, const std::string& configFile, std::string& content) {
   const int error = ReadConfigText(configFile, content);
   if (error == 0) return true;

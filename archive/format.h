@@ -48,6 +48,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "lzh/lzh_format.h"
+
 constexpr uint8_t kTagListEnd = 0;
 constexpr uint8_t kTagListStart = 1;
 constexpr uint8_t kTagInt8 = 2;
@@ -69,6 +71,19 @@ constexpr int kFieldStoredSize = 3;
 constexpr int kFieldAttributes = 4;
 constexpr int kFieldDateTime = 5;
 constexpr int kFieldOffset = 6;
+
+// Whether a member whose stream decoded to `decoded` bytes is the member recorded with
+// `recorded` unpacked bytes: the stub and the builder's test and extract judge by this alone
+// (checksums, where present, then judge the recorded bytes). Our encoder's streams decode to
+// exactly their size. One from another encoder may carry more than the end marker behind its
+// last item (a padding byte, say), which a decoder reads as one more item: the stub accepts
+// at most one longest match of such surplus and keeps only the recorded bytes, as it always
+// has, so installers that rely on that keep working. More means the stream is not this
+// member's.
+constexpr int32_t kMaxDecodeSurplus = lzh::kMaxMatch;
+constexpr bool DecodedSizeFits(int64_t decoded, int32_t recorded) {
+  return recorded >= 0 && decoded >= recorded && decoded - recorded <= kMaxDecodeSurplus;
+}
 
 inline constexpr char kInvalidArchiveText[] = "This is not a valid archive";
 inline constexpr char kArchiveReadErrorCaption[] = "Archive read error";

@@ -183,7 +183,7 @@ TFailure DecodeMember(TExtractionRun& run, int index, const TEntryFields& f, Fil
   }
   FlushPendingOutput(m);
   if (run.cancelRequested || m.failure.Happened()) return m.failure;
-  if (m.bytesDecoded < f.unpackedSize || m.bytesDecoded > static_cast<int64_t>(f.unpackedSize) + kMaxDecodeSurplus)
+  if (!DecodedSizeFits(m.bytesDecoded, f.unpackedSize))
     return {kInvalidArchiveText, kArchiveReadErrorCaption};
   if (run.directory.checksumsPresent && m.crc != run.directory.memberChecksums[static_cast<size_t>(index)])
     return FileFailure("Checksum error in file", target, kDamagedInstallerText);

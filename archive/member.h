@@ -9,10 +9,6 @@
 
 #include "archive/run_state.h"
 
-// A decoder may hand over at most one match beyond the stream's end (its longest match is 60
-// bytes); more than that means the stream does not belong to this entry.
-constexpr int32_t kMaxDecodeSurplus = 60;
-
 struct TMemberResult {
   std::string target;    // the path TargetPathOf gave
   bool written = false;  // created (in full, cut short, or failed midway); false when skipped

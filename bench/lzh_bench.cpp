@@ -3,10 +3,10 @@
 // real_corpus.h), stored at the default level in one archive, decoded four ways:
 //   unpack: the installer's own path, the archive's members extracted by the extraction run
 //           into real files in a temporary folder (4096-byte buffers, member procedures);
-//   plain:  the comparison decoder of plain_decoder.cpp over the same archive file into the
-//           same files, as a small C program would (stdio, 4096-byte blocks);
-//   and both decoders from memory to memory, without files (LzhDecode through the
-//   procedure slots with 4096-byte buffers, and the plain decoder).
+//   plain:  the comparison decoder (lzh/reference/plain_decoder.cpp) over the same archive
+//           file into the same files, as a small C program would (stdio, 4096-byte blocks);
+//   and both decoders from memory to memory, without files (lzh::DecodeStream with 4096-byte
+//   buffers, and the plain decoder).
 // Times are processor time (user + system), the best of several runs: the machine is
 // shared, and a busy neighbour should not make the codec look slow.
 //
@@ -27,10 +27,11 @@
 #include "archive/archive_writer.h"
 #include "archive/extraction.h"
 #include "bench/corpus.h"
-#include "bench/plain_decoder.h"
 #include "bench/real_corpus.h"
 #include "host/platform.h"
 #include "lzh/lzh.h"
+#include "lzh/lzh_stream.h"
+#include "lzh/reference/plain_decoder.h"
 #include "bench/quiet_run.h"
 
 namespace {
@@ -58,14 +59,14 @@ const std::vector<uint8_t>* Source;
 size_t SourcePos;
 size_t Decoded;
 
-void ReadFromMemory(uint8_t* buffer, uint16_t requested, uint16_t& delivered) {
+void ReadFromMemory(void*, uint8_t* buffer, uint16_t requested, uint16_t& delivered) {
   const size_t n = std::min<size_t>(requested, Source->size() - SourcePos);
   std::memcpy(buffer, Source->data() + SourcePos, n);
   SourcePos += n;
   delivered = static_cast<uint16_t>(n);
 }
 
-void CountWritten(const uint8_t*, uint16_t count, uint16_t& written) {
+void CountWritten(void*, const uint8_t*, uint16_t count, uint16_t& written) {
   Decoded += count;
   written = count;
 }
@@ -109,18 +110,14 @@ void Check(size_t decoded, size_t expected, const char* who) {
   std::exit(1);
 }
 
-// LzhDecode through the slots, with the extraction run's buffer sizes.
-double SlotSeconds(const std::vector<uint8_t>& stream, size_t expected) {
-  LzhReadProc = ReadFromMemory;
-  LzhWriteProc = CountWritten;
-  SetInputBufferSize(4096);
-  SetOutputBufferSize(4096);
+// The decoder with the extraction run's buffer sizes.
+double DecodeSeconds(const std::vector<uint8_t>& stream, size_t expected) {
   return BestSeconds([&] {
     Source = &stream;
     SourcePos = 0;
     Decoded = 0;
-    LzhDecode();
-    Check(Decoded, expected, "LzhDecode");
+    lzh::DecodeStream({ReadFromMemory, CountWritten, nullptr}, 4096, 4096);
+    Check(Decoded, expected, "lzh::DecodeStream");
   });
 }
 
@@ -143,7 +140,7 @@ void BenchGenerated(size_t size, bool levels) {
       const std::clock_t start = std::clock();
       const std::vector<uint8_t> stream = LzhEncode(data.data(), data.size(), level);
       const double encodeSeconds = Seconds(start);
-      const double decodeSeconds = SlotSeconds(stream, data.size());
+      const double decodeSeconds = DecodeSeconds(stream, data.size());
       std::printf("%-7s level %d: decode %7.1f MB/s  encode %6.1f MB/s  ratio %6.2f%%  (%zu -> %zu)\n",
                   corpus::NameOf(kind), level, MegabytesPerSecond(data.size(), decodeSeconds),
                   MegabytesPerSecond(data.size(), encodeSeconds), 100.0 * stream.size() / data.size(),
@@ -260,20 +257,20 @@ void BenchReal(size_t binaryMiB, size_t textMiB, const char* savePath) {
   fs::remove_all(work);
 
   // The decoders from memory: every member's stream in turn.
-  double slotSeconds = 0, plainSeconds = 0;
+  double decodeSeconds = 0, plainSeconds = 0;
   for (size_t i = 0; i < real.files.size(); ++i) {
-    slotSeconds += SlotSeconds(streams[i], real.files[i].data.size());
+    decodeSeconds += DecodeSeconds(streams[i], real.files[i].data.size());
     plainSeconds += PlainSeconds(streams[i], real.files[i].data.size());
   }
   const double unpackSpeed = MegabytesPerSecond(total, unpackSeconds);
   const double plainSpeed = MegabytesPerSecond(total, plainFileSeconds);
-  const double slots = MegabytesPerSecond(total, slotSeconds);
+  const double inMemory = MegabytesPerSecond(total, decodeSeconds);
   const double plainInMemory = MegabytesPerSecond(total, plainSeconds);
   std::printf("unpack MB/s: %.1f   (extraction run: archive file to real files below %s)\n", unpackSpeed, base.c_str());
   std::printf("plain MB/s:  %.1f   (comparison decoder, -O2: archive file to the same files)\n", plainSpeed);
   std::printf("unpack/plain: %.2f\n", unpackSpeed / plainSpeed);
-  std::printf("in memory, no files: LzhDecode %.1f MB/s, plain %.1f MB/s, ratio %.2f\n", slots, plainInMemory,
-              slots / plainInMemory);
+  std::printf("in memory, no files: DecodeStream %.1f MB/s, plain %.1f MB/s, ratio %.2f\n", inMemory,
+              plainInMemory, inMemory / plainInMemory);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   setup.inputBufferSize = sizes[size % 5];
   setup.outputBufferSize = sizes[size / 5 % 5];
   setup.bytesPerRead = static_cast<uint16_t>(size % 3 == 0 ? 7 : 0);
-  const DecodeRecord actual = DecodeWithSlots(input, setup);
+  const DecodeRecord actual = DecodeWithProcs(input, setup);
   // An item of one bit yields at most one byte, a match of 60 bytes takes at least 10 bits,
   // and at most 16 substitute bits follow the end of the input.
   if (actual.output.size() > 6 * (8 * size + 16)) std::abort();

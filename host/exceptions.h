@@ -4,8 +4,9 @@
 // What raises and what reports by result: a class is raised only where the program raises
 // that failure and someone needs its class - EConvertError from the conversions, EInOutError
 // from the text-file services, EOutOfMemory, Exception for "This is not a valid directory
-// name", ECompress inside the decoder, EArchiveFormat in the directory reader - and it ends
-// either at the catch of the code that recovers from it or in the top-level error report.
+// name", ECompress from a decoder call that cannot be carried out, EArchiveFormat in the
+// directory reader - and it ends either at the catch of the code that recovers from it or in
+// the top-level error report.
 // Everything else reports by result and never raises: the file-system services (-1, false,
 // an error code), and member extraction and the extraction run (their outcome, with the
 // failure to tell), whose caller decides what the user is told.

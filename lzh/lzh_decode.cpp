@@ -8,8 +8,9 @@
 //   byte. When the input has no byte left, EndOfInput is set and a 0 byte is used instead;
 //   the count still grows by 8.
 // - After every bit of a symbol code: EndOfInput with an empty BitBuffer means the input ran
-//   out inside a code, and ECompress ends the loop. After every item: EndOfInput with
+//   out inside a code, and the stream ends there. After every item: EndOfInput with
 //   BitBuffer exactly 0x8000 means the end marker (a 1-bit then 0-bits) is all that is left.
+//   Both are the ordinary ends of a stream and end the loop by its result, not by an exception.
 // - A stream whose last item ends on a byte boundary holds the marker as the whole byte 0x80.
 //   Its 1-bit is read before the input is found empty; when the root's 1-branch is a leaf
 //   that bit alone would decode one more symbol and append bytes that were never encoded.
@@ -28,17 +29,7 @@
 #include "lzh/lzh_format.h"
 #include "lzh/lzh_stream.h"
 
-LzhReadProcType LzhReadProc = nullptr;
-LzhWriteProcType LzhWriteProc = nullptr;
-
 namespace {
-
-uint16_t InputSize = 1024;
-uint16_t OutputSize = 1024;
-
-uint16_t ClampBufferSize(uint16_t size) {
-  return static_cast<uint16_t>(std::clamp<unsigned>(size, 16, 32768));
-}
 
 using lzh::kNodeCount;
 using lzh::kRingSize;
@@ -290,8 +281,8 @@ class Decoder {
     try {
       DecodeLoop();
     } catch (...) {
-      // Running out of input inside a code is the ordinary end of many streams, and any
-      // failure of the procedures ends the member the same quiet way.
+      // A failure of either procedure ends the stream as quietly as its ordinary end: the
+      // final flush hands over what was decoded, and the client knows what went wrong.
     }
   }
 
@@ -432,10 +423,7 @@ bool Decoder::DecodeItemCarefully(HotState& state) {
   }
   do {
     x = child[x + ReadBit(state)];
-    if (state.endOfInput && state.bitBuffer == 0) {
-      outputCount_ = static_cast<uint16_t>(state.out - blockStart_);
-      throw ECompress("");
-    }
+    if (state.endOfInput && state.bitBuffer == 0) return true;  // the input ran out inside a code
   } while (x < kNodeCount);
   const unsigned symbol = x - kNodeCount;
   tree_.Update(symbol);
@@ -577,34 +565,23 @@ std::unique_ptr<Decoder> MakeDecoder(const lzh::StreamProcs& procs, uint16_t inp
   }
 }
 
-void CallGlobalRead(void*, uint8_t* buffer, uint16_t requested, uint16_t& delivered) {
-  LzhReadProc(buffer, requested, delivered);
-}
-
-void CallGlobalWrite(void*, const uint8_t* buffer, uint16_t count, uint16_t& written) {
-  LzhWriteProc(buffer, count, written);
-}
+bool BufferSizeFits(uint16_t size) { return size >= lzh::kMinBufferSize && size <= lzh::kMaxBufferSize; }
 
 }  // namespace
-
-void SetInputBufferSize(uint16_t size) { InputSize = ClampBufferSize(size); }
-void SetOutputBufferSize(uint16_t size) { OutputSize = ClampBufferSize(size); }
-uint16_t InputBufferSize() { return InputSize; }
-uint16_t OutputBufferSize() { return OutputSize; }
 
 namespace lzh {
 
 void DecodeStream(const StreamProcs& procs, uint16_t inputSize, uint16_t outputSize) {
+  // The window is made of whole output blocks, so an empty one would divide by zero; the upper
+  // bound keeps every count and position well inside 16 bits.
+  if (!BufferSizeFits(inputSize) || !BufferSizeFits(outputSize))
+    throw ECompress("buffer size out of range");
   std::unique_ptr<Decoder> decoder = MakeDecoder(procs, inputSize, outputSize);
   decoder->DecodeGuarded();
   decoder->FlushOutput();  // a failure here reaches the caller; the decoder is released anyway
 }
 
 }  // namespace lzh
-
-void LzhDecode() {
-  lzh::DecodeStream({CallGlobalRead, CallGlobalWrite, nullptr}, InputSize, OutputSize);
-}
 
 namespace {
 
@@ -634,6 +611,6 @@ void WriteMemory(void* context, const uint8_t* buffer, uint16_t count, uint16_t&
 std::vector<uint8_t> LzhDecodeBuffer(const uint8_t* data, size_t size) {
   std::vector<uint8_t> output;
   MemoryStream stream{data, size, 0, &output};
-  lzh::DecodeStream({ReadMemory, WriteMemory, &stream}, 32768, 32768);
+  lzh::DecodeStream({ReadMemory, WriteMemory, &stream}, lzh::kMaxBufferSize, lzh::kMaxBufferSize);
   return output;
 }

@@ -194,9 +194,9 @@ TEST_F(ExtractionTest, FailuresEndTheRunLikeACancel) {
 }
 
 // The configuration file is read back once: when it cannot be opened again afterwards (a virus
-// scanner holding it), no key reads as missing. When it cannot be read back at all, the run
-// ends like a failed member and no prompt is shown.
-TEST_F(ExtractionTest, EveryConfigurationKeyComesFromOneReading) {
+// scanner holding it, as the system's reader opens it per key), no key reads as missing. When
+// it cannot be read back at all, the run ends like a failed member and no prompt is shown.
+TEST_F(ExtractionTest, NoConfigurationKeyReadsAsMissing) {
   const std::vector<TestMember> members = {TextMember("keep.txt", "new"), TextMember("a.txt", "a"),
                                            Config("OverWrite=0\r\nExecutable=setup.exe\r\nParameters=/q\r\n" + std::string(5000, ';') + "\r\n")};
   const struct { int n, error; bool persistent; FsCall call; } rows[] = {

@@ -1,13 +1,13 @@
-// Runs the production decoder through its process-global slots, or the plain decoder of the
-// benchmark, over bytes in memory, and records how each called its read and write
-// procedures, so the two can be compared call by call (unit tests and the decode fuzz target).
+// Runs the production decoder (lzh::DecodeStream), or the reference decoder, over bytes in
+// memory, and records how each called its read and write procedures, so the two can be
+// compared call by call (unit tests and the decode fuzz targets).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "bench/plain_decoder.h"
+#include "lzh/reference/plain_decoder.h"
 
 struct DecodeRecord {
   std::vector<uint8_t> output;
@@ -26,7 +26,7 @@ struct DecodeSetup {
   bool guardMarkerByte = true;  // the plain decoder's option
 };
 
-DecodeRecord DecodeWithSlots(const std::vector<uint8_t>& input, const DecodeSetup& setup = {});
+DecodeRecord DecodeWithProcs(const std::vector<uint8_t>& input, const DecodeSetup& setup = {});
 DecodeRecord DecodePlain(const std::vector<uint8_t>& input, const DecodeSetup& setup = {});
 // Output and every procedure call alike.
 bool SameCalls(const DecodeRecord& a, const DecodeRecord& b);

@@ -6,6 +6,7 @@
 #include "decode_harness.h"
 #include "lzh/lzh.h"
 #include "lzh/lzh_encoder.h"
+#include "lzh/lzh_stream.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ Bytes Prefix(const Bytes& data, size_t size) { return Bytes(data.begin(), data.b
 
 // Output and every call of both procedures as the plain decoder makes them.
 void ExpectSameAsPlain(const Bytes& input, const DecodeSetup& setup) {
-  const DecodeRecord expected = DecodePlain(input, setup), actual = DecodeWithSlots(input, setup);
+  const DecodeRecord expected = DecodePlain(input, setup), actual = DecodeWithProcs(input, setup);
   ASSERT_EQ(actual.output, expected.output) << input.size() << " bytes in";
   ASSERT_TRUE(SameCalls(actual, expected)) << input.size() << " bytes in, reads of " << setup.bytesPerRead;
 }
@@ -29,7 +30,7 @@ TEST(LzhDecode, SmallStreamsAndTheRingsInitialFill) {
       {{0xE6, 0xC0}, "A"}, {{0xF6, 0xFB, 0xBD, 0xF0}, "abc"}, {{0x80}, ""}, {{}, ""},
       {{0xC5, 0x00, 0x40}, std::string(60, ' ')}, {{0xC5, 0xFF, 0xFE}, std::string(60, '\0')}};
   for (const auto& row : rows)
-    EXPECT_EQ(DecodeWithSlots(row.stream).output, Bytes(row.text.begin(), row.text.end())) << testing::PrintToString(row.stream);
+    EXPECT_EQ(DecodeWithProcs(row.stream).output, Bytes(row.text.begin(), row.text.end())) << testing::PrintToString(row.stream);
   for (const char* text : {"A", "abc"})
     EXPECT_EQ(LzhEncode(reinterpret_cast<const uint8_t*>(text), std::string(text).size()), rows[text[1] ? 1 : 0].stream);
   // Data that starts with zeros and spaces is coded as matches into the fill.
@@ -37,11 +38,11 @@ TEST(LzhDecode, SmallStreamsAndTheRingsInitialFill) {
   data.insert(data.end(), 300, ' ');
   const Bytes stream = LzhEncode(data.data(), data.size());
   EXPECT_LT(stream.size(), 16u);
-  EXPECT_EQ(DecodeWithSlots(stream).output, data);
+  EXPECT_EQ(DecodeWithProcs(stream).output, data);
 }
 
 // Streams with two rebuilds of the tree (32,455 symbols each), whole and cut anywhere, with
-// buffer sizes outside 16..32768 clamped; output of whole blocks and one byte more (a full
+// the smallest and the largest buffers; output of whole blocks and one byte more (a full
 // block goes out only when the next byte arrives); input delivered one byte per read.
 TEST(LzhDecode, AgreesWithThePlainDecoder) {
   const size_t perRebuild[] = {260000, 110000, 2100000, 36000};
@@ -54,7 +55,7 @@ TEST(LzhDecode, AgreesWithThePlainDecoder) {
     EXPECT_GE(plain.plain.rebuilds, 2u);
     EXPECT_EQ(LzhDecodeBuffer(stream.data(), stream.size()), data);
     ExpectSameAsPlain(stream, {4096, 4096});
-    EXPECT_TRUE(SameCalls(DecodeWithSlots(stream, {0, 65535}), DecodePlain(stream, {16, 32768})));
+    ExpectSameAsPlain(stream, {lzh::kMinBufferSize, lzh::kMaxBufferSize});
     for (size_t cut : {size_t{1}, size_t{2}, stream.size() / 3, stream.size() - 1})
       ExpectSameAsPlain(Bytes(stream.begin(), stream.begin() + static_cast<ptrdiff_t>(cut)), {1024, 1000});
   }
@@ -84,20 +85,24 @@ TEST(LzhDecode, ShortDistancesRepeatTheirPattern) {
 }
 
 // A failing procedure ends the decode quietly: the block whose write failed stays in place and
-// the final flush hands it over again; only a failure of that flush leaves the decoder.
+// the final flush hands it over again; only a failure of that flush leaves the decoder, and
+// buffer sizes it cannot use, before anything is read.
 TEST(LzhDecode, ProcedureFailures) {
   const Bytes data = corpus::MakeText(5000, 9);
   const Bytes stream = LzhEncode(data.data(), data.size());
-  DecodeRecord record = DecodeWithSlots(stream, {1024, 1024, 0, 1});
+  DecodeRecord record = DecodeWithProcs(stream, {1024, 1024, 0, 1});
   EXPECT_EQ(record.writeSizes, (std::vector<uint16_t>{1024, 1024, 1024}));
   EXPECT_EQ(record.output, Prefix(data, 2048));
 
-  record = DecodeWithSlots(stream, {16, 1024, 0, -1, 2});
+  record = DecodeWithProcs(stream, {16, 1024, 0, -1, 2});
   EXPECT_EQ(record.writeSizes.size(), 1u);
   EXPECT_LT(record.output.size(), 200u);
   EXPECT_EQ(record.output, Prefix(data, record.output.size()));
 
-  EXPECT_THROW(DecodeWithSlots({0xE6, 0xC0}, {1024, 1024, 0, 0}), Exception);
+  EXPECT_THROW(DecodeWithProcs({0xE6, 0xC0}, {1024, 1024, 0, 0}), Exception);
+  for (const DecodeSetup& sizes :
+       {DecodeSetup{0, 1024}, DecodeSetup{1024, 0}, DecodeSetup{15, 1024}, DecodeSetup{1024, 32769}})
+    EXPECT_THROW(DecodeWithProcs({0xE6, 0xC0}, sizes), ECompress);
 }
 
 // Every level decodes exactly and no higher level grows the stream by more than 2 %. The

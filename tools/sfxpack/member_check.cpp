@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "archive/crc32.h"
+#include "archive/format.h"
 #include "host/exceptions.h"
 #include "lzh/lzh.h"
 
@@ -30,11 +31,12 @@ TMemberCheck DecodeMember(const TInstaller& installer, const TMember& member) {
     check.problem = "does not decode: " + failure.Message();
     return check;
   }
-  if (check.data.size() != static_cast<uint32_t>(member.unpackedSize)) {
+  if (!DecodedSizeFits(static_cast<int64_t>(check.data.size()), member.unpackedSize)) {
     check.problem = "decodes to " + std::to_string(check.data.size()) + " bytes, " +
                     std::to_string(member.unpackedSize) + " recorded";
     return check;
   }
+  check.data.resize(static_cast<size_t>(member.unpackedSize));  // as the stub, which writes no more
   if (installer.hasChecksums) {
     const uint32_t crc = Crc32(check.data.data(), check.data.size());
     if (crc != member.checksum) {

@@ -13,7 +13,8 @@ struct TMemberCheck {
   std::vector<uint8_t> data;  // the decoded bytes
 };
 
-// Decodes the member's stored bytes and compares the decoded length with the recorded
-// unpacked size and, when the installer carries checksums, the decoded bytes with the
-// member's CRC-32. Without checksums the length is as far as a check can go.
+// Decodes the member's stored bytes and judges the decoded length against the recorded
+// unpacked size as the stub does (DecodedSizeFits), keeping the recorded bytes only, and, when
+// the installer carries checksums, compares those with the member's CRC-32. Without checksums
+// the length is as far as a check can go.
 TMemberCheck DecodeMember(const TInstaller& installer, const TMember& member);

@@ -2,8 +2,8 @@
 // programmer would write it from the format's description: one bit at a time from a 16-bit
 // bit buffer, the code tree walked node by node, the frequency update climbing parent by
 // parent, no lookup tables beyond the fixed distance prefix tables. Built at -O2 like an
-// ordinary C project; the benchmark sets the production decoder against it.
-#include "bench/plain_decoder.h"
+// ordinary C project; the benchmark measures the production decoder against it.
+#include "lzh/reference/plain_decoder.h"
 
 #include <string.h>
 
