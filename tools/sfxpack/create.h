@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/sfxpack/config_member.h"
+#include "tools/sfxpack/member_date.h"
 #include "tools/sfxpack/options.h"
 #include "tools/sfxpack/stub_branding.h"
 
@@ -21,6 +22,10 @@ struct TCreateRequest {
   std::optional<int> codePage;
   int level = 0;          // 1..9
   std::vector<std::string> paths;
+  std::vector<std::string> excludes;  // --exclude
+  std::string filesFrom;              // --files-from: a list of paths, "-" for stdin
+  std::string baseFolder;             // -C: where relative paths are read from
+  TDatePolicy dates;                  // --date, SOURCE_DATE_EPOCH
   TStubBranding branding;  // --icon, --version-info: rewrite the Win32 stub's resources
 };
 
