@@ -319,7 +319,8 @@ std::string FindStub(const TCreateRequest& request, std::vector<std::string>& tr
     const char* name = x64 ? "sfxstub64.exe" : "sfxstub.exe";
     candidates.push_back(BesideTool(name));
     candidates.push_back(BesideTool(std::string(kInstalledStubFolder) + name));
-    candidates.push_back(x64 ? SFXPACK_BUILD_STUB64 : SFXPACK_BUILD_STUB);
+    const std::string inBuildTree = x64 ? SFXPACK_BUILD_STUB64 : SFXPACK_BUILD_STUB;
+    if (!inBuildTree.empty()) candidates.push_back(BesideTool(inBuildTree));
   }
   for (const std::string& candidate : candidates) {
     if (candidate.empty()) continue;

@@ -38,9 +38,9 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options);
 
 // Where the stub comes from: --stub; for --native the native stub beside the tool, in the
 // installed ../share/sfxpack/ or in the build tree's app folder; for --x64 $SFXPACK_STUB64,
-// sfxstub64.exe beside the tool, in ../share/sfxpack/, then the path fixed at build time;
-// otherwise $SFXPACK_STUB, sfxstub.exe beside the tool, in ../share/sfxpack/, then the path
-// fixed at build time. `tried` receives the places looked at when none is found.
+// sfxstub64.exe beside the tool, in ../share/sfxpack/, then the build tree's (a path relative
+// to the tool, fixed at build time); otherwise $SFXPACK_STUB, sfxstub.exe beside the tool, in
+// ../share/sfxpack/, then the build tree's. `tried` receives the places looked at when none is found.
 std::string FindStub(const TCreateRequest& request, std::vector<std::string>& tried);
 
 // Does the whole job; raises EPackError. Nothing appears at the output path unless all went
