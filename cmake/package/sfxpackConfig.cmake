@@ -115,7 +115,8 @@ endfunction()
 
 # sfxpack_cpack(RUN program [options above]): `cpack` (CPack's External generator, with the
 # script beside this file) packs the staged install tree into
-# CPACK_PACKAGE_FILE_NAME.exe (no suffix with NATIVE). Call it before include(CPack).
+# CPACK_PACKAGE_FILE_NAME.exe (no suffix with NATIVE). Call it before include(CPack); it sets
+# CPACK_VERBATIM_VARIABLES.
 function(sfxpack_cpack)
   _sfxpack_create_options(options ${ARGN})
   get_target_property(executable sfxpack::sfxpack LOCATION)
@@ -124,4 +125,6 @@ function(sfxpack_cpack)
   set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/sfxpackCPack.cmake PARENT_SCOPE)
   set(CPACK_SFXPACK_EXECUTABLE ${executable} PARENT_SCOPE)
   set(CPACK_SFXPACK_OPTIONS "${options}" PARENT_SCOPE)
+  # Written into CPackConfig.cmake as they are: "bin\setup.exe" keeps its backslash.
+  set(CPACK_VERBATIM_VARIABLES ON PARENT_SCOPE)
 endfunction()
