@@ -227,6 +227,16 @@ long double ConfigurationDate(const TPackedMembers& packed, const TDatePolicy& d
   return newest;
 }
 
+// The files to pack, with a warning for each one left out.
+TSourceScan ScanSources(const TCreateRequest& request) {
+  TSourceSelection selection{request.paths, {}, request.filesFrom == "-" ? "stdin" : request.filesFrom,
+                             request.baseFolder, request.excludes, request.output};
+  if (!request.filesFrom.empty()) selection.listed = ReadFileList(request.filesFrom);
+  TSourceScan scan = CollectSourceFiles(selection);
+  for (const std::string& warning : scan.warnings) ReportError("warning: " + warning);
+  return scan;
+}
+
 // Reads the finished file back the way the stub will, before it gets its name.
 void VerifyWritten(const std::string& temporaryPath, const std::string& output, uint32_t offset) {
   TArchiveDirectory directory;
@@ -350,11 +360,7 @@ void CreateInstaller(const TCreateRequest& request) {
   config.executable = EncodedConfigValue("--run", config.executable, config.codePage);
   config.parameters = EncodedConfigValue("--params", config.parameters, config.codePage);
 
-  TSourceSelection selection{request.paths, {}, request.filesFrom == "-" ? "stdin" : request.filesFrom,
-                             request.baseFolder, request.excludes, request.output};
-  if (!request.filesFrom.empty()) selection.listed = ReadFileList(request.filesFrom);
-  TSourceScan scan = CollectSourceFiles(selection);
-  for (const std::string& warning : scan.warnings) ReportError("warning: " + warning);
+  TSourceScan scan = ScanSources(request);
   EncodeMemberNames(scan.files, config.codePage, request.output);
   CheckMemberNames(scan.files, config.useDirs, config.codePage, request.output);
   WarnAboutExecutable(request, scan.files);
