@@ -1,5 +1,5 @@
-# Installing sfxpack with every stub it can use and its documentation, and packaging it: a .deb
-# on Linux, a .zip on Windows. sfxpack finds installed stubs in ../share/sfxpack/ beside its
+# Installing sfxpack with every stub it can use, its documentation and its CMake package, and
+# packaging it: a .deb on Linux, a .zip on Windows. sfxpack finds installed stubs in ../share/sfxpack/ beside its
 # bin folder (Linux) or beside itself (Windows, where everything goes into one folder).
 #
 #   cmake --install build/native --prefix DIR        cd build/native && cpack   (sfxpack_*.deb)
@@ -18,7 +18,7 @@ else()
   set(SFX_INSTALL_DOCS ${CMAKE_INSTALL_DATADIR}/doc/sfxpack)
 endif()
 
-install(TARGETS sfxpack RUNTIME DESTINATION ${SFX_INSTALL_BIN})
+install(TARGETS sfxpack EXPORT sfxpackTargets RUNTIME DESTINATION ${SFX_INSTALL_BIN})
 # The stubs are copied as built: their offset digits give their exact size, so nothing may
 # strip or relink them on the way.
 install(PROGRAMS $<TARGET_FILE:sfxstub> DESTINATION ${SFX_INSTALL_STUBS})
@@ -30,6 +30,19 @@ if(NOT WIN32 OR CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/sfxpack.md
         DESTINATION ${SFX_INSTALL_DOCS})
+
+# The CMake package, for projects that build their installers with sfxpack:
+# find_package(sfxpack) gives sfxpack::sfxpack, sfxpack_add_installer() and sfxpack_cpack()
+# (cmake/package/sfxpackConfig.cmake). The version check ignores the word size: sfxpack runs on
+# the build machine, whatever the project builds for.
+include(CMakePackageConfigHelpers)
+set(SFX_INSTALL_PACKAGE lib/cmake/sfxpack)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/sfxpackConfigVersion.cmake VERSION ${SFXPACK_VERSION}
+                                 COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(EXPORT sfxpackTargets NAMESPACE sfxpack:: DESTINATION ${SFX_INSTALL_PACKAGE})
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/package/sfxpackConfig.cmake ${CMAKE_SOURCE_DIR}/cmake/package/sfxpackCPack.cmake
+              ${CMAKE_BINARY_DIR}/sfxpackConfigVersion.cmake
+        DESTINATION ${SFX_INSTALL_PACKAGE})
 
 set(CPACK_PACKAGE_NAME sfxpack)
 set(CPACK_PACKAGE_VERSION ${SFXPACK_VERSION})

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every preset a test needs and runs every test: the native
 # unit tests, the sanitizer run (clang, in the fuzz build), fuzz smoke runs, the Windows unit
-# suites under Wine, and the Wine + Xvfb GUI and end-to-end tests. Exits non-zero on any failure.
+# suites under Wine, and the Wine + Xvfb GUI and end-to-end tests, and checks that the stubs
+# build to the same bytes in another folder. Exits non-zero on any failure.
 #
 # The Windows tests always run on the win64 build under Wine's 64-bit loader. The win32 build
 # runs them too where this machine executes 32-bit code (a tiny i686 program is tried once);
@@ -40,6 +41,10 @@ fi
 step "configure and build: native"
 cmake --preset native -DSFX_WIN64_BUILD_DIR="$root/build/win64" -DSFX_WIN32_BUILD_DIR="$root/build/win32" \
   -DSFX_WIN32_RUNS=$win32_runs >/dev/null && cmake --build --preset native || exit 1
+# Reproducible builds: each stub once more from a copy of the sources in another folder, byte
+# for byte the same as the one just built (about a minute and a half: the stubs only).
+step "reproducible builds: the stubs built again in another folder"
+run reproducible bash scripts/rebuild_compare.sh win64 win32 native
 # One sanitizer build serves both: the fuzz preset (clang, ASan, UBSan) builds the libFuzzer
 # targets and the unit tests. The native-asan preset (GCC) stays for developers.
 step "configure and build: fuzz (clang, sanitizers), fuzz smoke runs"

@@ -6,6 +6,7 @@
 
 #include "sfxpack_test_support.h"
 #include "tools/sfxpack/date_text.h"
+#include "tools/sfxpack/member_selection.h"
 
 namespace {
 
@@ -47,6 +48,8 @@ TEST_F(CommandLine, Cases) {
       {RunCreateCommand, {"-o", "@/o", "--params", "/S", "@/tree"}, 2, {}, {"--params needs --run"}},
       {RunCreateCommand, {"-o", "@/o", "--run", "a\r\nExecutable=evil.exe", "@/tree"}, 2, {}, {}},
       {RunCreateCommand, {"-o", "@/o", "--run", longRun, "@/tree"}, 2, {}, {}},
+      {RunCreateCommand, {"-o", "@/o", "--date", "2023-02-29T00:00:00", "@/tree"}, 2, {}, {"--date needs"}},
+      {RunCreateCommand, {"-o", "@/o", "-C", "@"}, 2, {}, {"--files-from"}},
       // Option forms: glued, with "=", the last occurrence wins, operands anywhere, "--".
       {RunCreateCommand, {"@/tree", "--stub=@/stub.bin", "-o@/glued", "-3", "-o", "@/last", "--run=data.bin"}, 0, {}, {}, "@/last"},
       {RunListCommand, {"--offset=4000", "--", "@/inst"}, 0, {"4 members"}, {}},
@@ -61,6 +64,7 @@ TEST_F(CommandLine, Cases) {
       {RunCreateCommand, {"--stub", "@/plain.txt", "-o", "@/o", "@/tree"}, 1, {}, {"@/plain.txt"}},
       {RunCreateCommand, {"--stub", "@/missing", "-o", "@/o", "@/tree"}, 1, {}, {}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "@/missing"}, 1, {}, {}},
+      {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "--files-from", "@/missing"}, 1, {}, {"@/missing: "}},
       // Names the installer could not write: nothing is written, an old file stays as it was.
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/old", "@/bad"}, 1, {}, {"drive:stream", "nul.txt", "3 name problems"}},
       {RunCreateCommand, {"--stub", "@/stub.bin", "-o", "@/o", "@/tree", "@/clash"}, 1, {}, {"data.bin"}},
@@ -102,6 +106,29 @@ TEST(DateText, DayCountsAsIsoText) {
       {DayCountOf(2024, 2, 29, 18, 0, 0), "2024-02-29T18:00:00"}, {DayCountOf(9999, 12, 28, 23, 59, 58), "9999-12-28T23:59:58"},
       {DayCountOf(1601, 1, 1, 0, 0, 0), "1601-01-01T00:00:00"}};
   for (const auto& row : rows) EXPECT_EQ(IsoDateTimeText(row.days), row.text) << static_cast<double>(row.days);
+}
+
+// --date takes what the listing writes, for dates a DOS stamp holds; SOURCE_DATE_EPOCH counts UTC.
+TEST(DateText, DatesGivenAsText) {
+  long double date = 0;
+  for (const char* text : {"1980-01-01T00:00:00", "2024-02-29T23:59:59", "2107-12-31T23:59:59"}) {
+    EXPECT_TRUE(ParseIsoDateTime(text, date) && IsoDateTimeText(date) == text) << text;
+  }
+  for (const char* text : {"1979-12-31T23:59:59", "2023-02-29T00:00:00", "2024-04-31T00:00:00", "2024-01-01T24:00:00",
+                           "2024-1-01T00:00:00", "2024-01-01 00:00:00", "2024-01-01T00:00:00Z", "+024-01-01T00:00:00"}) {
+    EXPECT_FALSE(ParseIsoDateTime(text, date)) << text;
+  }
+  EXPECT_EQ(IsoDateTimeText(DayCountOfUnixTime(1700000000)), "2023-11-14T22:13:20");
+}
+
+// --exclude patterns against a name and each of its components, as tar users write them.
+TEST(MemberSelection, ExcludePatterns) {
+  const struct { const char* pattern; const char* name; bool excluded; } rows[] = {
+      {"*.pdb", "bin/app.pdb", true}, {".git", "src/.git/config", true}, {"docs/*.tmp", "docs/a/b.tmp", true},
+      {"docs/*.tmp", "src/docs/b.tmp", false}, {"[!a]?.txt", "b1.txt", true}, {"[!a]?.txt", "a1.txt", false},
+      {"x[a-c]", "xb", true}, {"x[a-c]", "xd", false}, {"[", "[", true}, {"*a*b", "xaayb", true},
+      {"a*", "ba", false}, {"*", "", true}, {"?", "", false}, {"bin", "binaries/x", false}};
+  for (const auto& row : rows) EXPECT_EQ(IsExcludedName({row.pattern}, row.name), row.excluded) << row.pattern << " " << row.name;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// create: what goes into an installer, in which order, under which names (and the names it
-// refuses), and that a failed run leaves nothing behind.
+// create: what goes into an installer, in which order, under which names and dates (and the
+// names it refuses), that the same files give the same bytes, and that a failed run leaves
+// nothing behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +16,7 @@
 #include "sfxpack_test_support.h"
 #include "tests/support/hostile_names.h"
 #include "tools/sfxpack/config_member.h"
+#include "tools/sfxpack/date_text.h"
 #include "tools/sfxpack/installer.h"
 #include "tools/sfxpack/member_names.h"
 #include "tools/sfxpack/output_file.h"
@@ -77,6 +80,50 @@ TEST_F(CreateTest, MembersAttributesDatesConfigurationAndRepeatedOutput) {
   ASSERT_EQ(Create({"-o", inside, scratch_.Path("tree")}).exitCode, 0);
   EXPECT_EQ(ReadBytes(inside), first);
   for (const TMember& member : OpenInstaller(inside, std::nullopt).members) EXPECT_NE(member.name, "installer");
+}
+
+void SetModificationTime(const std::string& path, time_t seconds) {
+  const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// Reproducible installers: the same files give the same bytes, however their folders list
+// them, from whichever folder, and under SOURCE_DATE_EPOCH whatever their times past it. Files
+// left out by --exclude, chosen by --files-from (-C, find-style repeats), dated by --date.
+TEST_F(CreateTest, ChosenFilesAndReproducibleDates) {
+  const char* names[] = {"z.txt", "a/m.pdb", "a/b.txt", ".git/config", "k.txt"};
+  for (int i = 0; i < 5; ++i) {
+    WriteText(scratch_.Path("one/") + names[i], names[i]);
+    WriteText(scratch_.Path("two/") + names[4 - i], names[4 - i]);
+  }
+  std::filesystem::create_directories(scratch_.Path("one/empty"));
+  for (const char* tree : {"one/k.txt", "two/k.txt"}) SetModificationTime(scratch_.Path(tree), 1000000000);  // 2001
+  SetModificationTime(scratch_.Path("two/z.txt"), 1800000000);
+  setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+  const TRunResult one = Create({"-o", scratch_.Path("one.exe"), scratch_.Path("one"), "--exclude", "*.pdb", "--exclude", ".git"});
+  const TRunResult two = Create({"-o", scratch_.Path("two.exe"), "-C", scratch_.Path("two"), ".", "--exclude=*.pdb", "--exclude=.git"});
+  unsetenv("SOURCE_DATE_EPOCH");
+  ASSERT_EQ(one.exitCode, 0) << one.err;
+  ASSERT_EQ(two.exitCode, 0) << two.err;
+  EXPECT_NE(one.err.find("empty folder not packed: " + scratch_.Path("one/empty")), std::string::npos) << one.err;
+  EXPECT_EQ(ReadBytes(scratch_.Path("one.exe")), ReadBytes(scratch_.Path("two.exe")));
+  std::vector<std::string> listed;
+  for (const TMember& member : OpenInstaller(scratch_.Path("one.exe"), std::nullopt).members) {
+    listed.push_back(member.name + " " + IsoDateTimeText(member.dateTime).substr(0, 4));
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{"a\\b.txt 2023", "k.txt 2001", "z.txt 2023", "$k$v$t$r.cnf 2023"}));
+
+  WriteText(scratch_.Path("list"), "k.txt\r\n./a/\n\nk.txt\n");
+  ASSERT_EQ(Create({"-o", scratch_.Path("three.exe"), "-C", scratch_.Path("one"), "--files-from", scratch_.Path("list"),
+                    "--date", "2001-02-03T04:05:06"}).exitCode, 0);
+  listed.clear();
+  for (const TMember& member : OpenInstaller(scratch_.Path("three.exe"), std::nullopt).members) {
+    listed.push_back(member.name + " " + IsoDateTimeText(member.dateTime));
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{"k.txt 2001-02-03T04:05:06", "a\\b.txt 2001-02-03T04:05:06",
+                                              "a\\m.pdb 2001-02-03T04:05:06", "$k$v$t$r.cnf 2001-02-03T04:05:06"}));
+  WriteText(scratch_.Path("list"), "../two/k.txt\n");
+  EXPECT_EQ(Create({"-o", scratch_.Path("four.exe"), "-C", scratch_.Path("one"), "--files-from", scratch_.Path("list")}).exitCode, 1);
 }
 
 // Names go into the installer in the code page --codepage names, and list and extract turn

@@ -5,7 +5,8 @@
 # delay-loaded (any other library is one Windows would look for beside a downloaded installer); SetDllDirectoryA imported and SetDefaultDllDirectories looked up at run time (so
 # it still starts where that is missing); within 96 KiB (i686) or 128 KiB (x86-64), past which
 # it has pulled in a runtime piece it avoids; the dialog template and string resource 1 with the
-# nine offset digits holding its own size, so that an installer made with it tests.
+# nine offset digits holding its own size, so that an installer made with it tests; a manifest
+# naming its own processor (Windows may refuse a 64-bit program whose manifest names x86).
 #   tests/windows/stub_check.sh NATIVE_BUILD_DIR WINDOWS_BUILD_DIR
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/windows.sh"
@@ -29,6 +30,9 @@ grep -qx "SetDefaultDllDirectories" <<<"$(strings -a "$stub")" || fail "no run-t
 size=$(stat -c %s "$stub")
 limit=$([ "$machine" = i686 ] && echo 98304 || echo 131072)
 [ "$size" -le "$limit" ] || fail "$size bytes, over $((limit / 1024)) KiB"
+arch=$(strings -a "$stub" | grep -o 'processorArchitecture="[a-z0-9]*"')
+[ "$arch" = "processorArchitecture=\"$([ "$machine" = i686 ] && echo x86 || echo amd64)\"" ] ||
+  fail "the manifest names ${arch:-no processor}"
 wide=$(strings -a -el "$stub")
 grep -qx "QZPROGRESSCLASS" <<<"$wide" || fail "no progress dialog template"
 # String resource 1: the length 9 (read as a tab) followed by the digits.

@@ -18,6 +18,7 @@
 #include "tools/sfxpack/errors.h"
 #include "tools/sfxpack/installer.h"
 #include "tools/sfxpack/member_names.h"
+#include "tools/sfxpack/member_selection.h"
 #include "tools/sfxpack/output_file.h"
 #include "tools/sfxpack/progress.h"
 #include "tools/sfxpack/source_tree.h"
@@ -37,10 +38,12 @@ namespace {
 
 const char kCreateUsage[] =
     "Usage: sfxpack create -o OUT [options] PATH...\n"
+    "       sfxpack create -o OUT [options] [-C DIR] --files-from LIST [PATH...]\n"
     "\n"
     "Packs files and whole folders (recursively, names relative to the folder given) into\n"
     "the self-extracting installer OUT. Each member keeps its modification time and its\n"
-    "read-only flag. The configuration member comes last.\n"
+    "read-only flag. The configuration member comes last. The same files, dates and options\n"
+    "give the same installer, byte for byte.\n"
     "\n"
     "  -o OUT             the installer to write (replaced only when complete)\n"
     "  --stub FILE        put the archive behind this stub\n"
@@ -64,6 +67,14 @@ const char kCreateUsage[] =
     "                     a version string in the installer's properties: ProductName,\n"
     "                     FileDescription, FileVersion, ProductVersion, CompanyName,\n"
     "                     LegalCopyright, OriginalFilename, ...; repeatable\n"
+    "  --exclude GLOB     leave out files and folders whose name, or any folder in it,\n"
+    "                     matches GLOB (*, ?, [a-z]): --exclude '*.pdb' --exclude .git;\n"
+    "                     repeatable\n"
+    "  --files-from LIST  also pack the paths in LIST, one a line (\"-\": standard input);\n"
+    "                     each names its member, a folder's files beneath it\n"
+    "  -C DIR             read relative PATHs and listed paths from DIR\n"
+    "  --date YYYY-MM-DDThh:mm:ss\n"
+    "                     give every member this date instead of its file's\n"
     "  --help             show this text\n"
     "\n"
     "The Win32 stub is looked for in --stub, $SFXPACK_STUB, sfxstub.exe beside sfxpack,\n"
@@ -72,7 +83,10 @@ const char kCreateUsage[] =
     "\n"
     "A Windows installer creates its files with the system's code page: names written in\n"
     "code page 1252 appear right on Western European Windows, and names that code page\n"
-    "cannot hold are refused. The code page is recorded in the installer.\n";
+    "cannot hold are refused. The code page is recorded in the installer.\n"
+    "\n"
+    "With SOURCE_DATE_EPOCH set (seconds since 1970), a file modified after that time is\n"
+    "stored with that time (UTC). Empty folders are not packed; create names them.\n";
 
 const std::vector<std::string> kLevelFlags = {"-1", "-2", "-3", "-4", "-5", "-6", "-7", "-8", "-9"};
 
@@ -183,7 +197,7 @@ void AddMember(TPackedMembers& packed, TMemberEntry entry, const std::vector<uin
   packed.checksums.push_back(Crc32(data.data(), data.size()));
 }
 
-TPackedMembers PackFiles(const std::vector<TSourceFile>& files, int level) {
+TPackedMembers PackFiles(const std::vector<TSourceFile>& files, const TDatePolicy& dates, int level) {
   TPackedMembers packed;
   uint64_t total = 0;
   std::vector<TSourceFileInfo> infos(files.size());
@@ -200,7 +214,7 @@ TPackedMembers PackFiles(const std::vector<TSourceFile>& files, int level) {
     TMemberEntry entry;
     entry.name = files[i].archiveName;
     entry.attributes = 32 | (infos[i].readOnly ? 1 : 0);  // archive, read-only
-    entry.dateTime = infos[i].dateTime;
+    entry.dateTime = dates.MemberDate(infos[i]);
     AddMember(packed, entry, data, level);
     progress.Advance(infos[i].size, files[i].storedName);
   }
@@ -209,11 +223,21 @@ TPackedMembers PackFiles(const std::vector<TSourceFile>& files, int level) {
 
 // The configuration carries the newest member's date rather than the time of the run, so that
 // packing the same tree twice gives the same bytes.
-long double ConfigurationDate(const TPackedMembers& packed) {
-  if (packed.entries.empty()) return CurrentDateTime();
+long double ConfigurationDate(const TPackedMembers& packed, const TDatePolicy& dates) {
+  if (packed.entries.empty()) return dates.EmptyInstallerDate();
   long double newest = packed.entries.front().dateTime;
   for (const TMemberEntry& entry : packed.entries) newest = std::max(newest, entry.dateTime);
   return newest;
+}
+
+// The files to pack, with a warning for each one left out.
+TSourceScan ScanSources(const TCreateRequest& request) {
+  TSourceSelection selection{request.paths, {}, request.filesFrom == "-" ? "stdin" : request.filesFrom,
+                             request.baseFolder, request.excludes, request.output};
+  if (!request.filesFrom.empty()) selection.listed = ReadFileList(request.filesFrom);
+  TSourceScan scan = CollectSourceFiles(selection);
+  for (const std::string& warning : scan.warnings) ReportError("warning: " + warning);
+  return scan;
 }
 
 // Reads the finished file back the way the stub will, before it gets its name.
@@ -241,6 +265,7 @@ const std::vector<TOptionDef>& CreateOptionList() {
     known.push_back({"--icon", true});
     known.push_back({"--version-info", true});
     known.push_back({"--codepage", true});
+    for (const char* name : {"--exclude", "--files-from", "-C", "--date"}) known.push_back({name, true});
     return known;
   }();
   return kOptions;
@@ -251,7 +276,13 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options) {
   request.output = options.Value("-o");
   if (request.output.empty()) throw EUsageError("give the installer to write with -o OUT");
   request.paths = options.Operands();
-  if (request.paths.empty()) throw EUsageError("give at least one file or folder to pack");
+  request.filesFrom = options.Value("--files-from");
+  if (request.paths.empty() && request.filesFrom.empty()) {
+    throw EUsageError("give at least one file or folder to pack, or a list with --files-from");
+  }
+  request.excludes = options.All("--exclude");
+  request.baseFolder = options.Value("-C");
+  request.dates = DatePolicyOf(options.Value("--date"), EnvironmentValue("SOURCE_DATE_EPOCH"));
   request.stub = options.Value("--stub");
   using StubKind = TCreateRequest::StubKind;
   if (options.Has("--stub") + options.Has("--native") + options.Has("--x64") > 1)
@@ -302,7 +333,8 @@ std::string FindStub(const TCreateRequest& request, std::vector<std::string>& tr
     const char* name = x64 ? "sfxstub64.exe" : "sfxstub.exe";
     candidates.push_back(BesideTool(name));
     candidates.push_back(BesideTool(std::string(kInstalledStubFolder) + name));
-    candidates.push_back(x64 ? SFXPACK_BUILD_STUB64 : SFXPACK_BUILD_STUB);
+    const std::string inBuildTree = x64 ? SFXPACK_BUILD_STUB64 : SFXPACK_BUILD_STUB;
+    if (!inBuildTree.empty()) candidates.push_back(BesideTool(inBuildTree));
   }
   for (const std::string& candidate : candidates) {
     if (candidate.empty()) continue;
@@ -332,17 +364,16 @@ void CreateInstaller(const TCreateRequest& request) {
   config.executable = EncodedConfigValue("--run", config.executable, config.codePage);
   config.parameters = EncodedConfigValue("--params", config.parameters, config.codePage);
 
-  TSourceScan scan = CollectSourceFiles(request.paths, request.output);
-  for (const std::string& warning : scan.warnings) ReportError("warning: " + warning);
+  TSourceScan scan = ScanSources(request);
   EncodeMemberNames(scan.files, config.codePage, request.output);
   CheckMemberNames(scan.files, config.useDirs, config.codePage, request.output);
   WarnAboutExecutable(request, scan.files);
   if (windowsStub) WarnAboutNonAsciiNames(scan.files, config.codePage);
 
-  TPackedMembers packed = PackFiles(scan.files, request.level);
+  TPackedMembers packed = PackFiles(scan.files, request.dates, request.level);
   TMemberEntry configEntry;
   configEntry.name = kConfigMemberName;
-  configEntry.dateTime = ConfigurationDate(packed);
+  configEntry.dateTime = ConfigurationDate(packed, request.dates);
   const std::string configText = ConfigurationText(config);
   AddMember(packed, configEntry, std::vector<uint8_t>(configText.begin(), configText.end()),
             request.level);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/sfxpack/config_member.h"
+#include "tools/sfxpack/member_date.h"
 #include "tools/sfxpack/options.h"
 #include "tools/sfxpack/stub_branding.h"
 
@@ -21,6 +22,10 @@ struct TCreateRequest {
   std::optional<int> codePage;
   int level = 0;          // 1..9
   std::vector<std::string> paths;
+  std::vector<std::string> excludes;  // --exclude
+  std::string filesFrom;              // --files-from: a list of paths, "-" for stdin
+  std::string baseFolder;             // -C: where relative paths are read from
+  TDatePolicy dates;                  // --date, SOURCE_DATE_EPOCH
   TStubBranding branding;  // --icon, --version-info: rewrite the Win32 stub's resources
 };
 
@@ -33,9 +38,9 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options);
 
 // Where the stub comes from: --stub; for --native the native stub beside the tool, in the
 // installed ../share/sfxpack/ or in the build tree's app folder; for --x64 $SFXPACK_STUB64,
-// sfxstub64.exe beside the tool, in ../share/sfxpack/, then the path fixed at build time;
-// otherwise $SFXPACK_STUB, sfxstub.exe beside the tool, in ../share/sfxpack/, then the path
-// fixed at build time. `tried` receives the places looked at when none is found.
+// sfxstub64.exe beside the tool, in ../share/sfxpack/, then the build tree's (a path relative
+// to the tool, fixed at build time); otherwise $SFXPACK_STUB, sfxstub.exe beside the tool, in
+// ../share/sfxpack/, then the build tree's. `tried` receives the places looked at when none is found.
 std::string FindStub(const TCreateRequest& request, std::vector<std::string>& tried);
 
 // Does the whole job; raises EPackError. Nothing appears at the output path unless all went

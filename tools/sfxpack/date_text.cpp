@@ -66,3 +66,23 @@ std::string IsoDateTimeText(long double dateTime) {
                 seconds / 3600, seconds / 60 % 60, seconds % 60);
   return text;
 }
+
+bool ParseIsoDateTime(const std::string& text, long double& dateTime) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
+  if (text.size() != 19 || text.find_first_of("+ ") != std::string::npos ||
+      std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute,
+                  &second, &used) != 6 || used != 19) {
+    return false;
+  }
+  if (year < 1980 || year > 2107 || month < 1 || month > 12 || day < 1 || hour > 23 ||
+      minute > 59 || second > 59) {
+    return false;
+  }
+  // A day past the month's end would roll into the next month; the round trip catches it.
+  dateTime = DayCountOf(year, month, day, hour, minute, second);
+  return IsoDateTimeText(dateTime) == text;
+}
+
+long double DayCountOfUnixTime(long long seconds) {
+  return DayCountOf(1970, 1, 1, 0, 0, 0) + static_cast<long double>(seconds) / 86400.0L;
+}

@@ -33,11 +33,10 @@ struct TSourceFileInfo {
   uint64_t size = 0;
   bool readOnly = false;    // no write permission for the owner
   long double dateTime = 0; // modification time as a local day count since 1899-12-30
+  long long unixTime = 0;   // the same in whole seconds since 1970 (UTC)
 };
 
 bool ReadSourceFileInfo(const std::string& path, TSourceFileInfo& info);
-
-long double CurrentDateTime();  // now, as a local day count
 
 bool StderrIsTerminal();
 int TerminalColumns();  // 80 when unknown

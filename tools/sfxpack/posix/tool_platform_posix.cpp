@@ -99,13 +99,8 @@ bool ReadSourceFileInfo(const std::string& path, TSourceFileInfo& info) {
   info.size = static_cast<uint64_t>(st.st_size);
   info.readOnly = (st.st_mode & S_IWUSR) == 0;
   info.dateTime = LocalDateTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  info.unixTime = st.st_mtim.tv_sec;
   return true;
-}
-
-long double CurrentDateTime() {
-  struct timespec now {};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return LocalDateTime(now.tv_sec, now.tv_nsec);
 }
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }

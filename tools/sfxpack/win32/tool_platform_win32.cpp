@@ -228,13 +228,10 @@ bool ReadSourceFileInfo(const std::string& path, TSourceFileInfo& info) {
   info.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
   info.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
   info.dateTime = LocalDateTime(data.ftLastWriteTime);
+  // File times count 100 ns ticks from 1601-01-01, 11644473600 seconds before 1970.
+  const uint64_t ticks = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+  info.unixTime = static_cast<long long>(ticks / 10000000) - 11644473600LL;
   return true;
-}
-
-long double CurrentDateTime() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  return LocalDateTime(now);
 }
 
 bool StderrIsTerminal() { return stderrIsTerminal; }
