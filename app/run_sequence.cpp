@@ -26,12 +26,18 @@ constexpr char kUnnamedInstallerText[] =
 constexpr char kUnnamedTempText[] =
     "The temporary folder cannot be used: its name cannot be written in the system's code page.";
 
-void StartProgram(const std::string& command, const std::string& targetDirectory) {
+// The program's exit code, or the code for a program that could not be started (the clean-up
+// runs either way).
+int StartProgram(const std::string& command, const TExtractionRun& run) {
   const auto isPresent = [](const std::string& path) { return FileIsPresent(path); };
-  const std::string commandLine =
-      QuoteProgramPath(ExpandPlaceholders(command, targetDirectory), targetDirectory, isPresent);
-  // Whether the program could be started changes nothing: the clean-up runs either way.
-  LaunchCommand(commandLine, /*hidden=*/false, /*wait=*/true);
+  const std::string& folder = run.memberDirectory;
+  const std::string commandLine = QuoteProgramPath(ExpandPlaceholders(command, folder), folder, isPresent);
+  TLaunch how;
+  how.passArguments = run.configuration.passArguments;
+  how.waitForAll = run.configuration.waitAll;
+  int exitCode = 0;
+  if (!LaunchCommand(commandLine, how, exitCode)) return ExitCodeOf(StubEnding::NotStarted);
+  return exitCode;
 }
 
 // The extraction run's progress and questions go to the progress window and its boxes.
@@ -77,29 +83,33 @@ std::string Extract(UserInterface& ui, TExtractionRun& run, const std::string& r
   return command;
 }
 
-// The temporary folder and, inside it, the run's own folder; false, the user told why, when
-// either cannot be had.
-bool MakeRunFolder(UserInterface& ui, const std::string& temporaryDirectory, std::string& runFolder) {
+// The temporary folder and, inside it, the run's own folder; when either cannot be had, the
+// failure, which the user has been told.
+TFailure MakeRunFolder(UserInterface& ui, const std::string& temporaryDirectory, std::string& runFolder) {
   TFailure failure;
   if (ModuleFileName().empty()) {
     failure = {kUnnamedInstallerText, kErrorCaption};
   } else if (temporaryDirectory.empty()) {
-    failure = {kUnnamedTempText, kErrorCaption};
+    failure = {kUnnamedTempText, kErrorCaption, StubEnding::WriteFailed};
   } else if (const int error = CreateRunFolder(temporaryDirectory, runFolder)) {
     failure = FileFailure("Error creating folder", runFolder.empty() ? temporaryDirectory : runFolder,
-                          EInOutError::MessageFor(error));
+                          EInOutError::MessageFor(error), StubEnding::WriteFailed);
   }
   if (failure.Happened()) ui.ShowMessage(failure.text, failure.caption, kMessageExclamation);
-  return !failure.Happened();
+  return failure;
 }
 
-void RunSequence() {
+int RunSequence() {
   InitHostServices();
   UserInterface& ui = PlatformUserInterface();
   ui.OpenProgress();
   const std::string temporaryDirectory = TempDirectory();
   std::string runFolder;
-  if (!MakeRunFolder(ui, temporaryDirectory, runFolder)) return ui.CloseProgress();
+  const TFailure noFolder = MakeRunFolder(ui, temporaryDirectory, runFolder);
+  if (noFolder.Happened()) {
+    ui.CloseProgress();
+    return ExitCodeOf(noFolder.ending);
+  }
   WindowObserver observer(ui);
   TExtractionRun run(observer, CancelRequested);
   run.sharedDirectory = temporaryDirectory;
@@ -107,22 +117,25 @@ void RunSequence() {
   ui.CloseProgress();
   // Members that went straight into the temporary folder leave the run folder empty.
   if (run.memberDirectory != runFolder && RemoveFolder(runFolder)) runFolder.clear();
-  const bool ended = run.cancelled || run.failure.Happened();
+  const StubEnding ending = run.cancelled ? StubEnding::Cancelled
+                            : run.failure.Happened() ? run.failure.ending
+                                                     : StubEnding::Complete;
   // Without a program to start, what was unpacked stays for whoever wanted it unpacked; after a
   // cancel or a failure it goes at once.
   if (command.empty()) {
-    if (ended) CleanUpRun(run, runFolder, false);
-    return;
+    if (ending != StubEnding::Complete) CleanUpRun(run, runFolder, false);
+    return ExitCodeOf(ending);
   }
-  StartProgram(command, run.memberDirectory);
+  const int exitCode = StartProgram(command, run);
   CleanUpRun(run, runFolder, true);
+  return exitCode;
 }
 
 }  // namespace
 
 int RunSelfExtractor() {
   try {
-    RunSequence();
+    return RunSequence();
   } catch (const Exception& failure) {
     ReportFatalError(failure);
   } catch (const std::bad_alloc&) {

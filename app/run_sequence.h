@@ -5,8 +5,9 @@
 
 // Unpacks the appended archive into the temporary folder, starts the configured program and
 // waits for it, then deletes every file the delete list names and the list itself. Returns the
-// exit code, 0; a failure that nothing caught ends the process through the top-level error
-// report with exit code 1 instead.
+// program's exit code, or ExitCodeOf the way the run ended without one (0 for a complete run
+// that starts nothing); a failure that nothing caught ends the process through the top-level
+// error report with exit code 1 instead.
 int RunSelfExtractor();
 
 // The clean-up: deletes each file that a line of the list names, then the list. Deletions that

@@ -10,7 +10,7 @@
 struct TConfiguration {
   TConfiguration();  // every key at its default of kConfigKeys
 
-  bool useDirs, overwrite, attributes, fileDate, runFolder;
+  bool useDirs, overwrite, attributes, fileDate, runFolder, passArguments, waitAll;
   int codePage;
   std::string executable, parameters;
   bool sectionFound = false;  // set by the builder's reading
@@ -46,6 +46,10 @@ inline constexpr TConfigKey kConfigKeys[] = {
     // Unpack into a new private folder of the run's own inside the temporary folder (else
     // straight into the temporary folder, for a program that looks for its files there).
     {"RunFolder", ConfigKind::Setting, "1", true, &TConfiguration::runFolder, nullptr, nullptr},
+    // Append the installer's own command-line arguments to the program's.
+    {"PassArguments", ConfigKind::Setting, "0", true, &TConfiguration::passArguments, nullptr, nullptr},
+    // Wait for every process the program starts, not only for the program, before cleaning up.
+    {"WaitAll", ConfigKind::Setting, "0", true, &TConfiguration::waitAll, nullptr, nullptr},
     // The code page of names and values, for the builder's own reading; the stub ignores it.
     {"CodePage", ConfigKind::Number, "1252", false, nullptr, &TConfiguration::codePage, nullptr},
     // The program to start, relative to the target folder; empty: start nothing.

@@ -30,7 +30,7 @@ std::string BuildCommand(const std::string& dirSep, const TConfiguration& config
 bool ReadConfiguration(TExtractionRun& run, const std::string& configFile, std::string& content) {
   const int error = ReadConfigText(configFile, content);
   if (error == 0) return true;
-  run.failure = FileFailure("Error reading file", configFile, EInOutError::MessageFor(error));
+  run.failure = FileFailure("Error reading file", configFile, EInOutError::MessageFor(error), StubEnding::WriteFailed);
   return false;
 }
 
@@ -63,6 +63,27 @@ void ExtractMembers(TExtractionRun& run, const TExtractionPolicy& policy, TextFi
   }
 }
 
+// Kilobytes, rounded up, without a 64-bit division (the i686 stub links no division routine).
+std::string KilobytesText(int64_t bytes) {
+  const int64_t kilobytes = (bytes + 1023) >> 10;
+  return IntegerText(kilobytes > INT32_MAX ? INT32_MAX : static_cast<int32_t>(kilobytes)) + " KB";
+}
+
+// Everything the members unpack to must fit before the first is written, so that a full disk
+// never leaves a run half done. A volume whose free space the system does not tell is tried.
+bool CheckDiskSpace(TExtractionRun& run, const std::string& targetDirectory) {
+  int64_t needed = 0;
+  const TEntryList& entries = run.directory.entries;
+  for (int i = 0; i < entries.EntryCount(); ++i)
+    needed += static_cast<uint32_t>(ParseInteger(EntryField(entries.GetEntry(i), kEntrySeparator, kFieldUnpackedSize)));
+  const int64_t free = FreeDiskSpace(targetDirectory);
+  if (free < 0 || needed <= free) return true;
+  run.failure = {"Not enough disk space in " + WithBackslash(targetDirectory) + ".\r\n" + KilobytesText(needed) +
+                     " needed, " + KilobytesText(free) + " free.",
+                 "Error", StubEnding::NoSpace};
+  return false;
+}
+
 TExtractionPolicy PolicyOf(const TConfiguration& config) {
   return {config.useDirs, config.overwrite, config.attributes, config.fileDate};
 }
@@ -85,7 +106,7 @@ std::string ExtractArchiveAt(TExtractionRun& run, const std::string& archivePath
   }
   run.runTotal = StoredSizeTotal(entries);
   run.runBytesRead = 0;
-  if (!OpenArchiveData(run)) {
+  if (!CheckDiskSpace(run, targetDirectory) || !OpenArchiveData(run)) {
     entries.ClearEntries();
     return command;
   }
@@ -101,6 +122,7 @@ std::string ExtractArchiveAt(TExtractionRun& run, const std::string& archivePath
     if (!config.runFolder && !run.sharedDirectory.empty()) run.memberDirectory = WithBackslash(run.sharedDirectory);
     command = BuildCommand(run.memberDirectory, config);
   }
+  run.configuration = config;
   RemoveFile(configFile);
   TextFile deleteList;
   deleteList.Create(run.memberDirectory + kDeleteListName);

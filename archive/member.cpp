@@ -139,7 +139,8 @@ void FlushPendingOutput(TMemberStream& m) {
     const int32_t n = static_cast<int32_t>(pending.size());
     const int32_t done = WriteFileBytes(m.targetFile, pending.data(), n);
     if (done != n)
-      m.Fail(FileFailure("Error writing file", m.currentTarget, TransferFailureText(done, kErrorDiskFull)));
+      m.Fail(FileFailure("Error writing file", m.currentTarget, TransferFailureText(done, kErrorDiskFull),
+                         StubEnding::WriteFailed));
   }
   pending.clear();
 }
@@ -192,8 +193,8 @@ TFailure DecodeMember(TExtractionRun& run, int index, const TEntryFields& f, Fil
 
 }  // namespace
 
-TFailure FileFailure(const char* what, const std::string& path, const std::string& reason) {
-  return {std::string(what) + " " + path + ".\r\n" + reason, kErrorCaption};
+TFailure FileFailure(const char* what, const std::string& path, const std::string& reason, StubEnding ending) {
+  return {std::string(what) + " " + path + ".\r\n" + reason, kErrorCaption, ending};
 }
 
 bool OpenArchiveData(TExtractionRun& run) {
@@ -225,7 +226,7 @@ TMemberResult ExtractMember(TExtractionRun& run, int index, const std::string& t
   if (!PrepareTarget(run, result.target, policy.overwrite)) return result;
   const FileHandle targetFile = CreateEmptyFile(result.target);
   if (targetFile == kInvalidHandle) {
-    result.failure = FileFailure("Error creating file", result.target, LastErrorText());
+    result.failure = FileFailure("Error creating file", result.target, LastErrorText(), StubEnding::WriteFailed);
     return result;
   }
   result.written = true;

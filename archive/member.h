@@ -16,7 +16,8 @@ struct TMemberResult {
 };
 
 // The failure "`what` `path`.\r\n`reason`" with caption "Error".
-TFailure FileFailure(const char* what, const std::string& path, const std::string& reason);
+TFailure FileFailure(const char* what, const std::string& path, const std::string& reason,
+                     StubEnding ending = StubEnding::Damaged);
 
 // Opens the run's archive file again for the member data; false (and the run's failure set)
 // when it cannot be opened.

@@ -7,15 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "archive/config.h"
 #include "archive/directory.h"
 #include "archive/extraction_observer.h"
 #include "host/files.h"
+#include "host/platform.h"
 
-// A failure as the user is to be told it: the message text and the box's caption. An empty
-// text means none.
+// A failure as the user is to be told it: the message text and the box's caption, and how it
+// ends the run (an installer that cannot be read, unless said otherwise). An empty text means
+// none.
 struct TFailure {
   std::string text;
   std::string caption;
+  StubEnding ending = StubEnding::Damaged;
   bool Happened() const { return !text.empty(); }
 };
 
@@ -48,6 +52,7 @@ struct TExtractionRun {
   // when its own writing failed (a full disk); the clean-up after such a failure goes by this.
   std::vector<std::string> createdFiles;
   bool cancelled = false;
+  TConfiguration configuration;  // as the configuration member gave it
 
   bool Stopped() const { return cancelRequested || failure.Happened(); }
 };

@@ -35,13 +35,13 @@ TProgramAndParameters SplitCommandLine(const std::string& commandLine,
 }
 
 bool LaunchAfterCreateFailure(unsigned long createError, ElevatedStarter& starter,
-                              const std::string& commandLine, bool hidden, bool wait) {
+                              const std::string& commandLine, bool hidden, bool wait, int& exitCode) {
   if (createError != kErrorElevationRequired) return false;
   const TProgramAndParameters split =
       SplitCommandLine(commandLine, [&](const std::string& path) { return starter.IsPresent(path); });
   if (split.program.empty()) return false;
   if (!starter.StartElevated(split.program, split.parameters, hidden)) return false;
-  if (wait) starter.WaitForStarted();
+  if (wait) exitCode = starter.WaitForStarted();
   starter.ReleaseStarted();
   return true;
 }

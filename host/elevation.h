@@ -34,13 +34,14 @@ class ElevatedStarter {
   // refused consent, the shell is not available).
   virtual bool StartElevated(const std::string& program, const std::string& parameters,
                              bool hidden) = 0;
-  // Waits for the started program as for a created one: until idle, then until it has ended.
-  virtual void WaitForStarted() = 0;
+  // Waits for the started program as for a created one: until idle, then until it has ended;
+  // returns its exit code.
+  virtual int WaitForStarted() = 0;
   virtual void ReleaseStarted() = 0;
 };
 
 // Called after CreateProcessA failed with createError. Only ERROR_ELEVATION_REQUIRED leads to
 // a second attempt through the starter; the result is whether the program was started, and
-// with wait the call returns only when it has ended.
+// with wait the call returns only when it has ended, its exit code in `exitCode`.
 bool LaunchAfterCreateFailure(unsigned long createError, ElevatedStarter& starter,
-                              const std::string& commandLine, bool hidden, bool wait);
+                              const std::string& commandLine, bool hidden, bool wait, int& exitCode);

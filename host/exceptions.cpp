@@ -73,18 +73,41 @@ std::string ErrorReportText(const Exception& failure, const std::string& moduleF
   return text;
 }
 
-std::string Cp1252ToUtf8(const std::string& text) {
-  // 0x80..0x9F hold typographic signs in Windows-1252; the messages use none of them, so they
-  // are mapped like Latin-1, which keeps the conversion a small formula.
+namespace {
+
+// The length of the UTF-8 sequence at `at` (2 to 4), or 0 when none starts there.
+size_t Utf8SequenceAt(const std::string& text, size_t at) {
+  const unsigned char lead = static_cast<unsigned char>(text[at]);
+  const size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                      : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i)
+    if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string TerminalText(const std::string& text) {
   std::string out;
   out.reserve(text.size() + 8);
-  for (unsigned char c : text) {
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t sequence = c >= 0x80 ? Utf8SequenceAt(text, i) : 0;
+    if (sequence > 0) {
+      out.append(text, i, sequence);
+      i += sequence;
+      continue;
+    }
+    // 0x80..0x9F hold typographic signs in Windows-1252; the messages use none of them, so
+    // they are mapped like Latin-1, which keeps the conversion a small formula.
     if (c < 0x80) {
-      out += static_cast<char>(c);
+      out += c == '\\' ? '/' : static_cast<char>(c);
     } else {
       out += static_cast<char>(0xC0 | (c >> 6));
       out += static_cast<char>(0x80 | (c & 0x3F));
     }
+    ++i;
   }
   return out;
 }

@@ -14,7 +14,7 @@
 // Character set of the messages: the German texts of the host services are held in the
 // Windows-1252 code page (e.g. "\xFC" for u-umlaut), because that is what MessageBoxA shows on
 // the Windows build. Message() therefore returns Windows-1252 bytes on every build; the POSIX
-// layer converts to UTF-8 only where it prints (Cp1252ToUtf8, used by the error report).
+// layer converts to UTF-8 only where it prints (TerminalText).
 #pragma once
 
 #include <exception>
@@ -68,5 +68,8 @@ class EInOutError : public Exception {
 // moduleFileName may be the program's whole path; only its file-name part is shown.
 std::string ErrorReportText(const Exception& failure, const std::string& moduleFileName);
 
-// Windows-1252 to UTF-8, for printing the messages on a UTF-8 terminal.
-std::string Cp1252ToUtf8(const std::string& text);
+// A message as a UTF-8 terminal shows it. Its fixed texts are Windows-1252 while the native
+// build's paths are UTF-8 already: a valid UTF-8 sequence stays as it is, any other byte above
+// 0x7F is read as Windows-1252, and the internal path separator "\" becomes "/" (the messages
+// hold no other backslash).
+std::string TerminalText(const std::string& text);

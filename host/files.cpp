@@ -39,6 +39,7 @@ bool IsDirectory(const std::string& path) { return CurrentFileSystem().IsDirecto
 bool MakeDirectory(const std::string& path) { return CurrentFileSystem().MakeDirectory(path); }
 bool MakePrivateDirectory(const std::string& path) { return CurrentFileSystem().MakePrivateDirectory(path); }
 bool RemoveFolder(const std::string& path) { return CurrentFileSystem().RemoveFolder(path); }
+int64_t FreeDiskSpace(const std::string& folder) { return CurrentFileSystem().FreeSpace(folder); }
 
 bool RemoveFile(const std::string& path) { return CurrentFileSystem().Remove(path); }
 

@@ -57,6 +57,8 @@ class FileSystem {
   virtual bool RemoveFolder(const std::string& path) = 0;
   virtual int SetAttributes(const std::string& path, uint32_t attributes) = 0;
   virtual int SetStamp(FileHandle handle, uint32_t dosStamp) = 0;
+  // Bytes free to this user on the volume of `folder`; -1 when the system does not say.
+  virtual int64_t FreeSpace(const std::string& folder) = 0;
   // The error code (Windows numbering) of the last call that failed.
   virtual int LastError() = 0;
 };
@@ -77,5 +79,6 @@ bool MakeDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool MakePrivateDirectory(const std::string& path);
 bool RemoveFolder(const std::string& path);
+int64_t FreeDiskSpace(const std::string& folder);
 int SetAttributes(const std::string& path, uint32_t attributes);
 int SetFileStamp(FileHandle handle, uint32_t dosStamp);

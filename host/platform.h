@@ -26,6 +26,11 @@ std::string ArchiveOffsetText();
 // Fills `buffer` from the system's source of random bytes; false when it fails.
 bool RandomBytes(void* buffer, size_t count);
 
+// How a run ends when it does not end with the started program's own exit code.
+enum class StubEnding { Complete, Cancelled, Damaged, WriteFailed, NoSpace, NotStarted };
+// The exit code of each ending, in the platform's conventions; Complete is 0.
+int ExitCodeOf(StubEnding ending);
+
 // Shows the top-level error report for a failure nothing caught and ends the process with
 // exit code 1: a task-modal message box "Anwendungsfehler" on Win32, the same text (in UTF-8)
 // on standard error on POSIX.

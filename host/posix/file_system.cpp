@@ -2,6 +2,7 @@
 // here; errno values are reported in the Windows numbering the text-file messages expect.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -225,6 +226,12 @@ class PosixFileSystem : public FileSystem {
     times[1].tv_nsec = 0;
     if (::futimens(descriptor, times) != 0) return FailCodeWithErrno();
     return 0;
+  }
+
+  int64_t FreeSpace(const std::string& folder) override {
+    struct statvfs volume;
+    if (::statvfs(NativePath(folder).c_str(), &volume) != 0) return FailWithErrno();
+    return static_cast<int64_t>(volume.f_bavail) * static_cast<int64_t>(volume.f_frsize);
   }
 
   int LastError() override { return lastError_; }

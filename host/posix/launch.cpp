@@ -1,6 +1,7 @@
 #include "host/launch.h"
 
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,12 +26,22 @@ void AllowOwnerToRun(const std::string& program) {
   chmod(program.c_str(), (status.st_mode & 07777) | S_IXUSR);
 }
 
-bool WaitForEnd(pid_t child) {
+std::vector<std::string> ownArguments;
+
+// The exit status, or 128 + n for a program ended by signal n, as a shell reports it.
+int WaitForEnd(pid_t child) {
   int status = 0;
   while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return false;
+    if (errno != EINTR) return 0;
   }
-  return true;
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+// As the reaper of everything the program started, the stub inherits each descendant whose
+// parent ends; it waits until it has no child left.
+void WaitForDescendants() {
+  while (waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
+  }
 }
 
 }  // namespace
@@ -70,11 +81,15 @@ std::vector<std::string> SplitCommandWords(const std::string& commandLine) {
   return words;
 }
 
-bool LaunchCommand(const std::string& commandLine, bool /*hidden*/, bool wait) {
+void KeepProgramArguments(int argc, char** argv) { ownArguments.assign(argv + 1, argv + argc); }
+
+bool LaunchCommand(const std::string& commandLine, const TLaunch& how, int& exitCode) {
   std::vector<std::string> words = SplitCommandWords(commandLine);
   if (words.empty()) return false;
   for (std::string& word : words) word = NativePath(word);
   AllowOwnerToRun(words[0]);
+  if (how.passArguments) words.insert(words.end(), ownArguments.begin(), ownArguments.end());
+  if (how.waitForAll) prctl(PR_SET_CHILD_SUBREAPER, 1);
 
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(&word[0]);
@@ -82,6 +97,8 @@ bool LaunchCommand(const std::string& commandLine, bool /*hidden*/, bool wait) {
   pid_t child = 0;
   // posix_spawn, not posix_spawnp: the program is a path, never looked up in PATH.
   if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-  if (wait) WaitForEnd(child);
+  if (!how.wait) return true;
+  exitCode = WaitForEnd(child);
+  if (how.waitForAll) WaitForDescendants();
   return true;
 }

@@ -79,13 +79,20 @@ std::string ArchiveOffsetText() {
   return digits;
 }
 
+// The shell's and sysexits' conventions: 130 for an interrupt (Ctrl-C cancels), data error,
+// I/O error, temporary failure, and 127 for a command that cannot be run.
+int ExitCodeOf(StubEnding ending) {
+  static const int kCodes[] = {0, 130, 65, 74, 75, 127};
+  return kCodes[static_cast<int>(ending)];
+}
+
 bool RandomBytes(void* buffer, size_t count) {
   return getrandom(buffer, count, 0) == static_cast<ssize_t>(count);
 }
 
 void ReportFatalError(const Exception& failure) {
   const std::string text = ErrorReportText(failure, ModuleFileName());
-  std::fprintf(stderr, "%s\n", Cp1252ToUtf8(text).c_str());
+  std::fprintf(stderr, "%s\n", TerminalText(text).c_str());
   std::fflush(stderr);
   std::exit(1);
 }

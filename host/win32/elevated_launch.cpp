@@ -62,10 +62,13 @@ class ShellStarter : public ElevatedStarter {
     return true;
   }
 
-  void WaitForStarted() override {
-    if (process_ == nullptr) return;
+  int WaitForStarted() override {
+    DWORD code = 0;
+    if (process_ == nullptr) return 0;
     WaitForInputIdle(process_, INFINITE);
     WaitForSingleObject(process_, INFINITE);
+    GetExitCodeProcess(process_, &code);
+    return static_cast<int>(code);
   }
 
   void ReleaseStarted() override {
@@ -80,7 +83,7 @@ class ShellStarter : public ElevatedStarter {
 }  // namespace
 
 bool LaunchElevatedIfRequired(DWORD error, const std::string& commandLine, bool hidden,
-                              bool wait) {
+                              bool wait, int& exitCode) {
   ShellStarter starter;
-  return LaunchAfterCreateFailure(error, starter, commandLine, hidden, wait);
+  return LaunchAfterCreateFailure(error, starter, commandLine, hidden, wait, exitCode);
 }

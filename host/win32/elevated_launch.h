@@ -9,4 +9,4 @@
 // command through the shell with the verb "runas" and waits for it like a created process.
 // Returns whether the program was started; a refused consent prompt is a failure to start.
 bool LaunchElevatedIfRequired(DWORD error, const std::string& commandLine, bool hidden,
-                              bool wait);
+                              bool wait, int& exitCode);

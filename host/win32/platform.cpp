@@ -96,6 +96,14 @@ std::string ArchiveOffsetText() {
   return std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
+// Installer codes that deployment tools already know where one fits: the user's exit (1602),
+// a package that cannot be used (1620) or opened (1619), a temporary folder that cannot be
+// written (1632); the system's own code for a full disk.
+int ExitCodeOf(StubEnding ending) {
+  static const int kCodes[] = {0, 1602, 1620, 1632, ERROR_DISK_FULL, 1619};
+  return kCodes[static_cast<int>(ending)];
+}
+
 bool RandomBytes(void* buffer, size_t count) {
   return RtlGenRandom(buffer, static_cast<ULONG>(count)) != FALSE;
 }

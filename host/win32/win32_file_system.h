@@ -47,6 +47,9 @@ struct AnsiPaths {
   }
   static bool Remove(const std::string& path) { return DeleteFileA(path.c_str()); }
   static bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()); }
+  static bool FreeSpace(const std::string& folder, ULARGE_INTEGER& free) {
+    return GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr);
+  }
   static bool SetAttributes(const std::string& path, DWORD attributes) {
     return SetFileAttributesA(path.c_str(), attributes);
   }
@@ -157,6 +160,12 @@ class BasicWin32FileSystem : public FileSystem {
       return FailCodeWithLastError();
     }
     return 0;
+  }
+
+  int64_t FreeSpace(const std::string& folder) override {
+    ULARGE_INTEGER free;
+    if (!Paths::FreeSpace(folder, free)) return FailWithLastError();
+    return static_cast<int64_t>(free.QuadPart);
   }
 
   int LastError() override { return lastError_; }

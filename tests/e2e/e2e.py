@@ -95,13 +95,13 @@ class Scratch:
             subprocess.run(arguments, check=True)
         os.chmod(self.installer, 0o755)
 
-    def start(self, env=None):
+    def start(self, env=None, argv=()):
         if WINDOWS:
             with_temp = os.path.join(WINDOWS, "tests", "e2e", "with_temp.exe")
-            return subprocess.Popen([WINE_RUN, with_temp, seen(self.tmp) + "\\", seen(self.installer)], env=env,
-                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            return subprocess.Popen([WINE_RUN, with_temp, seen(self.tmp) + "\\", seen(self.installer)] + list(argv),
+                                    env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.terminal, slave = os.openpty()
-        process = subprocess.Popen([self.installer], cwd=self.root, env=dict(os.environ, TMPDIR=self.tmp),
+        process = subprocess.Popen([self.installer] + list(argv), cwd=self.root, env=dict(env or os.environ, TMPDIR=self.tmp),
                                    stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
                                    preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         os.close(slave)
@@ -109,8 +109,13 @@ class Scratch:
         return process
 
     def finish(self, process):
+        """The stub's error output; its whole exit code goes to process.code (under Wine as
+        with_temp.exe saw it)."""
         try:
-            return process.communicate(timeout=TIMEOUT)[1].decode("utf-8", "replace")
+            out, errors = process.communicate(timeout=TIMEOUT)
+            told = re.findall(rb"with_temp: exit (\d+)", out)
+            process.code = int(told[-1]) if WINDOWS and told else process.returncode
+            return errors.decode("utf-8", "replace")
         finally:
             WINDOWS or os.close(process.terminal)
 
@@ -180,6 +185,28 @@ def store_in_folder_outside_code_page(test, s):
     s.installer, test.outside = os.path.join(folder, "setup" + EXE), [folder]
 
 
+def small_temp_volume(test, s):
+    """A temporary folder on a volume of 1 MiB (a tmpfs; under Wine reached through Z:)."""
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", s.tmp], capture_output=True, text=True)
+    if mounted.returncode != 0:
+        raise unittest.SkipTest("a small tmpfs cannot be mounted here: " + mounted.stderr.strip())
+    test.addCleanup(subprocess.run, ["umount", "-l", s.tmp])
+
+
+def child_found(content):
+    """What the process the program started found two seconds later (child.txt, after the stub)."""
+    def check(test, s):
+        folder = s.run_folder()
+        test.assertIsNotNone(folder, "no run folder")
+        child = os.path.join(folder, "child.txt")
+        for _ in range(200):
+            if os.path.exists(child) and read(child).endswith(b"\n"):
+                break
+            time.sleep(0.05)
+        test.assertEqual(read(child), content)
+    return check
+
+
 def plant_program_at_prefix(test, s):
     """What a split at the temporary folder's blank would start: <root>/my (<root>\\my.exe)."""
     test.outside = [os.path.join(s.root, "my" + EXE)]
@@ -232,10 +259,11 @@ def cut_at(stub, whole, offset):
 # boxes answered by their captions); `left`, all that the temporary folder holds afterwards, the
 # run's own folder written as <run>. Args None: started, arguments not compared. Hooks: prepare
 # before the run, during it, check after it.
+# `argv`: the installer's own arguments.
 Scenario = namedtuple("Scenario", "name members config temp box cancel exit args reported kept gone listed says "
-                      "prepare during check checked env on left", defaults=(
+                      "prepare during check checked env on left argv", defaults=(
                           "tmp", None, False, (0,), (), "sample_setup done", (), (), None, None, None, None, None,
-                          False, None, "native wine", None))
+                          False, None, "native wine", None, ()))
 
 
 def scenarios():
@@ -243,6 +271,9 @@ def scenarios():
     readme, starter, read_only = Member("readme.txt", b"Read me.\r\n"), Member(PROGRAM, None), ["docs\\manual.txt"]
     big = random.Random(7).randbytes((40 if WINDOWS else 8) << 20)  # incompressible, the slowest to unpack
     in_temp, report_only = b"RunFolder=0\r\n", ["<run>", "<run>/report.txt"]
+    passed = ["a b", 'q"u', "back\\slash", "Gr\u00fc\u00dfe", "\u042e\u0440\u0438\u0439"]
+    late_reader = dict(members=[starter, Member("data.txt", b"late data")], args=None,
+                       config=config("Executable=" + p, "Parameters=--report report.txt --child-reads data.txt"))
     old_manual = dict(members=[readme, Member("docs\\manual.txt", b"new manual"), starter],
                       config=run + in_temp + b"OverWrite=0\r\n",
                       prepare=lambda test, s: os.makedirs(s.temp("docs")) or write(s.temp("docs\\manual.txt"), b"old"))
@@ -251,7 +282,7 @@ def scenarios():
                                           " <td>lower <TD>x"), during=members_while_running,
                  args=[p, "--report", "report.txt", "--wait-for", "go", "two words", "<T>lower", "<TD>x"],
                  gone=["readme.txt", "docs\\notes.txt", "data\\table.bin", p, LIST_NAME, "docs", "data"] + read_only,
-                 prepare=plant_dll, check=no_planted_dll_beside_the_program,
+                 prepare=plant_dll, check=no_planted_dll_beside_the_program, argv=["/S"],
                  left=["<run>", "<run>/go", "<run>/go.waiting", "<run>/report.txt", "version.dll"]),
         Scenario("no_executable", [readme, Member("docs\\a.txt", b"a")], config("Parameters=-x", "UseDirs=1"),
                  kept=["readme.txt", "docs\\a.txt"], listed=["readme.txt", "docs\\a.txt"],
@@ -267,15 +298,18 @@ def scenarios():
                  left=["docs", "report.txt"], **old_manual),
         Scenario("overwrite_no", box=("File Exists", "n"), args=[p], reported="file: docs/manual.txt 3",
                  left=["docs", "docs/manual.txt", "report.txt"], **old_manual),
-        Scenario("overwrite_cancel", box=("File Exists", "Escape"), left=["docs", "docs/manual.txt"], **old_manual),
+        Scenario("overwrite_cancel", box=("File Exists", "Escape"), left=["docs", "docs/manual.txt"],
+                 exit=(CODE["cancelled"],), **old_manual),
         Scenario("same_name_twice", [Member("a\\x.txt", b"first"), Member("b\\x.txt", b"second"), starter],
                  run + b"UseDirs=0\r\nOverWrite=0\r\n", box=("File Exists", "n"), args=[p], reported="file: x.txt 5",
                  left=report_only),
-        Scenario("cancel_during_a_member", [readme, Member("big.bin", big), starter], run, cancel=True, left=[]),
+        Scenario("cancel_during_a_member", [readme, Member("big.bin", big), starter], run, cancel=True, left=[],
+                 exit=(CODE["cancelled"],)),
         Scenario("damaged_archive", [Member("readme.txt", b"Read me.\r\n" * 1000), starter], run, prepare=cut_at(0, 1, -5000),
-                 box=("Archive read error", "Return"), says="^Archive read error: This is not a valid archive\n$", left=[]),
+                 box=("Archive read error", "Return"), says="^Archive read error: This is not a valid archive\n$", left=[],
+                 exit=(CODE["damaged"],)),
         Scenario("damaged_member", [Member("manual.bin", random.Random(3).randbytes(30000)), starter],
-                 run, checked=True, prepare=spoil_first_checksum, box=("Error", "Return"), left=[],
+                 run, checked=True, prepare=spoil_first_checksum, box=("Error", "Return"), left=[], exit=(CODE["damaged"],),
                  says=r"^Error: Checksum error in file \S+manual\.bin\.\r\nThe installer is damaged\.\n$"),
         Scenario("uncreatable_folder", [readme, Member("sub\\file.txt", b"x"), starter], run + in_temp,
                  box=("Anwendungsfehler", "Return"), exit=(1,), left=["sub"],
@@ -285,8 +319,23 @@ def scenarios():
                  check=lambda test, s: test.assertEqual(read(s.temp("\u00dcbersicht\\Gr\u00fc\u00dfe.txt")), b"Hallo\r\n")),
         Scenario("dll_search", [readme], config(), env=dict(os.environ, WINEDEBUG="+relay"), kept=["readme.txt"],
                  check=dll_search_restricted_first, on="wine"),
+        # The outcome reaches the caller: the program's exit code, or the stub's own.
+        Scenario("program_missing", [readme], config("Executable=missing" + EXE), left=[], exit=(CODE["not_started"],)),
+        Scenario("not_enough_space", [readme, Member("big.bin", bytes(2 << 20)), starter], run, prepare=small_temp_volume,
+                 box=("Error", "Return"), left=[], exit=(CODE["space"],),
+                 says=r"^Error: Not enough disk space in /\S+/sfx-\w+/\.\r\n\d{4} KB needed, 10\d\d KB free\.\n$"),
+        Scenario("passed_arguments", [starter], run + b"PassArguments=1\r\n", argv=passed, left=report_only,
+                 args=[p, "--report", "report.txt"] + passed, env=dict(os.environ, LANG="C.UTF-8")),
+        Scenario("wait_for_all", config=late_reader["config"] + b"WaitAll=1\r\n", check=child_found(b"child read data.txt: 9\n"),
+                 left=report_only + ["<run>/child.txt"], **{k: v for k, v in late_reader.items() if k != "config"}),
+        Scenario("wait_for_the_program", check=child_found(b"child read data.txt: missing\n"), **late_reader),
+        Scenario("program_killed", [Member("die", b"#!/bin/sh\nkill -TERM $$\n")], config("Executable=die"), left=[],
+                 exit=(128 + signal.SIGTERM,), on="native"),
+    ] + [
+        Scenario("program_exit_%d" % code, [starter], config("Executable=" + p, "Parameters=--report report.txt --exit %d"
+                                                             % code), args=None, reported="arg 4: %d" % code, exit=(code,)) for code in ((7, 1603, 3010) if WINDOWS else (7, 194))
     ] + [  # cut installers: a message or the error report, never a sanitizer, nothing started or left
-        Scenario("cut_%d" % i, None, run, prepare=cut_at(*cut), exit=(0, 1), on="native", left=[])
+        Scenario("cut_%d" % i, None, run, prepare=cut_at(*cut), exit=(1, CODE["damaged"]), on="native", left=[])
         for i, cut in enumerate([(1, 0, 0), (1, 0, 1), (1, 0, 9), (1, 0, 40), (1, 0, 200), (0.5, 0.5, 0),
                                  (0, 1, -300), (0, 1, -30), (0, 1, -1)])]
 
@@ -318,7 +367,7 @@ class Scenarios(unittest.TestCase):
         self.members = [m._replace(content=read(SAMPLE)) if m.content is None else m for m in members]
         c.config and s.pack(self.members, c.config, c.checked)
         c.prepare and c.prepare(self, s)
-        self.process = s.start(c.env)
+        self.process = s.start(c.env, c.argv)
         self.addCleanup(self.stop_process)
         try:
             c.box and s.answer(self.process, *c.box)
@@ -328,10 +377,10 @@ class Scenarios(unittest.TestCase):
             raise WindowNeverCame("%s; in the temporary folder: %s" % (failure, left)) from None
         c.during and c.during(self, s)
         errors = self.errors = s.finish(self.process)
-        self.assertIn(self.process.returncode, c.exit, errors[-3000:])
+        self.assertIn(self.process.code, c.exit, errors[-3000:])
         self.assertNotIn("Sanitizer", errors)
         if not WINDOWS:
-            self.assertRegex(errors, c.says or ("^Exception " if self.process.returncode else "^"))
+            self.assertRegex(errors, c.says or ("^Exception " if self.process.code == 1 else "^"))
         report = s.report()
         if c.args == ():
             self.assertIsNone(report, "the program was started")
@@ -438,10 +487,11 @@ class WineOnly(unittest.TestCase):
 
 
 def main():
-    global NATIVE, WINDOWS, EXE, SEP, STUB, SAMPLE, PROGRAM
+    global NATIVE, WINDOWS, EXE, SEP, STUB, SAMPLE, PROGRAM, CODE
     builds = [os.path.abspath(a) for a in sys.argv[1:3] if not a.startswith("-")]
     NATIVE, WINDOWS = (builds + [None])[:2]
     EXE, SEP = (".exe", "\\") if WINDOWS else ("", "/")
+    CODE = dict(zip(("cancelled", "damaged", "space", "not_started"), (1602, 1620, 112, 1619) if WINDOWS else (130, 65, 75, 127)))
     PROGRAM = "sample_setup" + EXE
     SAMPLE = os.path.join(WINDOWS or NATIVE, "tests", "payload", PROGRAM)
     STUB = next(p for p in (os.path.join(WINDOWS or NATIVE, "app", n) for n in ("sfxstub64.exe", "sfxstub.exe",

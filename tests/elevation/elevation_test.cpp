@@ -21,7 +21,10 @@ class FakeStarter : public ElevatedStarter {
     calls.push_back("start [" + program + "] [" + parameters + "]" + (hidden ? " hidden" : ""));
     return consent;
   }
-  void WaitForStarted() override { calls.push_back("wait"); }
+  int WaitForStarted() override {
+    calls.push_back("wait");
+    return 3010;
+  }
   void ReleaseStarted() override { calls.push_back("release"); }
 };
 
@@ -50,8 +53,11 @@ TEST(Elevation, OnlyElevationRequiredTriesTheShellAndAStartedProgramIsWaitedForL
   for (const Case& c : cases) {
     FakeStarter starter;
     starter.consent = c.consent;
-    EXPECT_EQ(LaunchAfterCreateFailure(c.error, starter, c.commandLine, c.hidden, c.wait), c.started) << c.commandLine;
+    int exitCode = -1;
+    EXPECT_EQ(LaunchAfterCreateFailure(c.error, starter, c.commandLine, c.hidden, c.wait, exitCode), c.started)
+        << c.commandLine;
     EXPECT_EQ(starter.calls, c.calls) << c.error << " " << c.commandLine;
+    EXPECT_EQ(exitCode, c.started && c.wait ? 3010 : -1) << c.commandLine;  // the program's own code
   }
 }
 

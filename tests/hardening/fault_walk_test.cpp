@@ -138,8 +138,9 @@ class FaultWalk {
     // What failed to go was skipped for a failed deletion, or stays behind the top-level report.
     const bool removalFault = fault.kind == FsCall::Remove || fault.kind == FsCall::RemoveFolder ||
                               fault.kind == FsCall::SetAttributes;
-    if (!cleanUpFailed && !(removalFault && disk.FaultsInjected() > 0))
+    if (!cleanUpFailed && !(removalFault && disk.FaultsInjected() > 0)) {
       EXPECT_EQ(FilesBelow(root + "Temp"), s_.askFirst ? kUntouchedAndKept : kUntouched) << where << ": left behind";
+    }
     EXPECT_EQ(disk.ChangesOutside(target), std::vector<std::string>{}) << where;
     EXPECT_EQ(ReadText(NativePath(elsewhere)), "[keep]") << where;
     EXPECT_TRUE(Exists(NativePath(installer))) << where;

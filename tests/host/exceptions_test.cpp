@@ -39,4 +39,12 @@ TEST(ErrorReport, NamesClassModuleAddressAndMessage) {
   EXPECT_EQ(ErrorReportText(Exception(std::string(400, 'q')), "A").size(), 255u);
 }
 
+// The German texts (Windows-1252) and a native path (UTF-8 already) in one message: each comes
+// out as UTF-8, the path in "/" form; a UTF-8 sequence cut short is taken byte by byte.
+TEST(TerminalText, Cp1252TextsAndUtf8PathsBothReadRight) {
+  EXPECT_EQ(TerminalText("Error writing file \\tmp\\Gr\xC3\xBC\xC3\x9F""e\\big.bin.\r\nKapazit\xE4t ersch\xF6pft"),
+            "Error writing file /tmp/Gr\xC3\xBC\xC3\x9F""e/big.bin.\r\nKapazit\xC3\xA4t ersch\xC3\xB6pft");
+  EXPECT_EQ(TerminalText("\xE2\x82\xAC \xF0\x9F\x98\x80 \xE2\x82 \xC3"), "\xE2\x82\xAC \xF0\x9F\x98\x80 \xC3\xA2\xC2\x82 \xC3\x83");
+}
+
 }  // namespace

@@ -66,6 +66,11 @@ class FaultyFileSystem : public FileSystem {
   bool RemoveFolder(const std::string& path) override;
   int SetAttributes(const std::string& path, uint32_t attributes) override;
   int SetStamp(FileHandle handle, uint32_t dosStamp) override;
+  // A small disk when set (>= 0): what FreeSpace reports.
+  int64_t freeSpace = -2;
+  int64_t FreeSpace(const std::string& folder) override {
+    return freeSpace > -2 ? freeSpace : inner_.FreeSpace(folder);
+  }
   int LastError() override { return injected_ ? injectedError_ : inner_.LastError(); }
 
  private:

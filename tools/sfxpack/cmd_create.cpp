@@ -55,6 +55,11 @@ const char kCreateUsage[] =
     "  --in-temp          unpack straight into the temporary folder instead of a new private\n"
     "                     folder of the run's own (for a program that looks for its files\n"
     "                     in %TEMP%; runs at the same time may then meet each other's files)\n"
+    "  --pass-args        append the installer's own command-line arguments to the program's\n"
+    "                     (after --params), so that `MyApp-Setup.exe /S` installs silently\n"
+    "  --wait-all         wait for every process the program starts, not only the program,\n"
+    "                     before deleting the unpacked files (for a setup that hands over\n"
+    "                     to another process and ends)\n"
     "  --ask-overwrite    ask before replacing an existing file\n"
     "  --no-attributes    do not give unpacked files their stored attributes\n"
     "  --no-date          do not give unpacked files their stored dates\n"
@@ -260,7 +265,8 @@ const std::vector<TOptionDef>& CreateOptionList() {
                                       {"--run", true},
                                       {"--params", true},   {"--no-dirs", false},
                                       {"--ask-overwrite", false}, {"--no-attributes", false},
-                                      {"--no-date", false}, {"--in-temp", false}};
+                                      {"--no-date", false}, {"--in-temp", false},
+                                      {"--pass-args", false}, {"--wait-all", false}};
     for (const std::string& level : kLevelFlags) known.push_back({level, false});
     known.push_back({"--icon", true});
     known.push_back({"--version-info", true});
@@ -304,6 +310,8 @@ TCreateRequest CreateRequestOf(const ParsedOptions& options) {
   config.attributes = !options.Has("--no-attributes");
   config.fileDate = !options.Has("--no-date");
   config.runFolder = !options.Has("--in-temp");
+  config.passArguments = options.Has("--pass-args");
+  config.waitAll = options.Has("--wait-all");
   const std::string level = options.LastOf(kLevelFlags);
   request.level = level.empty() ? kLzhDefaultLevel : level[1] - '0';
   request.branding = BrandingOf(options);

@@ -52,6 +52,10 @@ void PrintRunSettings(const TInstaller& installer) {
   const TConfiguration config = ParseConfiguration(std::string(check.data.begin(), check.data.end()));
   std::printf("Unpacks into: %s\n", config.runFolder ? "a new private folder in the temporary folder"
                                                        : "the temporary folder itself (--in-temp)");
+  if (config.executable.empty()) return;
+  std::printf("Starts: %s%s%s%s\n", config.executable.c_str(), config.parameters.empty() ? "" : " ",
+              config.parameters.c_str(), config.passArguments ? " + the installer's own arguments (--pass-args)" : "");
+  std::printf("Waits for: %s\n", config.waitAll ? "every process the program starts (--wait-all)" : "the program");
 }
 
 }  // namespace

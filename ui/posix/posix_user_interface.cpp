@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "host/exceptions.h"
 #include "host/platform.h"
 #include "ui/posix/terminal_progress.h"
 #include "ui/user_interface.h"
@@ -68,7 +69,7 @@ class PosixUserInterface : public UserInterface {
 
   void ShowMessage(const std::string& text, const std::string& caption, unsigned) override {
     progress_.BreakLine();
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), TerminalText(text).c_str());
     std::fflush(stderr);
   }
 

@@ -112,6 +112,9 @@ struct Utf8Paths {
   }
   static bool Remove(const std::string& path) { return DeleteFileW(Wide(path).c_str()); }
   static bool RemoveFolder(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()); }
+  static bool FreeSpace(const std::string& folder, ULARGE_INTEGER& free) {
+    return GetDiskFreeSpaceExW(Wide(folder).c_str(), &free, nullptr, nullptr);
+  }
   static bool SetAttributes(const std::string& path, DWORD attributes) {
     return SetFileAttributesW(Wide(path).c_str(), attributes);
   }
