@@ -62,7 +62,7 @@ int ReadLate(const fs::path& folder, const fs::path& file) {
   std::this_thread::sleep_for(std::chrono::seconds(2));
   std::error_code error;
   const auto size = fs::file_size(file, error);
-  std::ofstream(folder / "child.txt") << "child read " << file.filename().u8string() << ": "
+  std::ofstream(folder / "child.txt", std::ios::binary) << "child read " << file.filename().u8string() << ": "
                                       << (error ? std::string("missing") : std::to_string(size)) << "\n";
   return 0;
 }
