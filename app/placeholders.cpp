@@ -8,33 +8,28 @@ namespace {
 
 constexpr size_t kPlaceholderLength = 4;
 
-struct Placeholder {
-  const char* tag;  // upper case, for the search in the upper-cased text
-  std::string (*value)(const std::string& targetDirectory);
-};
+// Upper case, for the search in the upper-cased text. The order matters: a value that holds a
+// later tag gets that tag expanded too.
+const char* const kTags[] = {"<AD>", "<WD>", "<SD>", "<TD>"};
 
-std::string ProgramDirectory(const std::string&) { return DirectoryOf(ModuleFileName()); }
-std::string WindowsFolder(const std::string&) { return WithBackslash(WindowsDirectory()); }
-std::string SystemFolder(const std::string&) { return WithBackslash(SystemDirectory()); }
-std::string TargetFolder(const std::string& targetDirectory) { return WithBackslash(targetDirectory); }
-
-// The order matters: a value that holds a later tag gets that tag expanded too.
-const Placeholder kPlaceholders[] = {
-    {"<AD>", ProgramDirectory},
-    {"<WD>", WindowsFolder},
-    {"<SD>", SystemFolder},
-    {"<TD>", TargetFolder},
-};
+// A folder is asked for only when its tag is in the text.
+std::string ValueOf(size_t tag, const std::string& targetDirectory) {
+  switch (tag) {
+    case 0: return DirectoryOf(ModuleFileName());
+    case 1: return WithBackslash(WindowsDirectory());
+    case 2: return WithBackslash(SystemDirectory());
+    default: return WithBackslash(targetDirectory);
+  }
+}
 
 }  // namespace
 
 std::string ExpandPlaceholders(const std::string& text, const std::string& targetDirectory) {
   std::string result = text;
-  for (const Placeholder& placeholder : kPlaceholders) {
-    const size_t at = UpperAscii(result).find(placeholder.tag);
+  for (size_t tag = 0; tag < sizeof kTags / sizeof kTags[0]; ++tag) {
+    const size_t at = UpperAscii(result).find(kTags[tag]);
     if (at == std::string::npos) continue;
-    // A folder is asked for only when its tag is in the text.
-    result = result.substr(0, at) + placeholder.value(targetDirectory) + result.substr(at + kPlaceholderLength);
+    result = result.substr(0, at) + ValueOf(tag, targetDirectory) + result.substr(at + kPlaceholderLength);
   }
   return result;
 }

@@ -10,16 +10,15 @@
 namespace {
 
 constexpr char kRunFolderPrefix[] = "sfx-";
-constexpr int kNameCharacters = 12;  // 60 random bits
+constexpr int kNameCharacters = 15;  // 60 random bits, four a letter from "a" to "p"
 constexpr int kAttempts = 16;
-constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz234567";
 constexpr int kErrorNoRandomSource = 1000;
 
 bool RandomName(std::string& name) {
   uint8_t random[kNameCharacters];
   if (!RandomBytes(random, sizeof random)) return false;
   name = kRunFolderPrefix;
-  for (uint8_t byte : random) name += kAlphabet[byte & 31];
+  for (uint8_t byte : random) name += static_cast<char>('a' + (byte & 15));
   return true;
 }
 

@@ -20,11 +20,7 @@ namespace {
 constexpr char kErrorCaption[] = "Error";
 // Win32 opens files by names in the system code page; a folder whose name it cannot write there,
 // and that has no short name either, cannot be reached.
-constexpr char kUnnamedInstallerText[] =
-    "This installer cannot open its own file: the name of the folder it is stored in cannot be "
-    "written in the system's code page.\r\nMove it to a folder whose name has only plain letters.";
-constexpr char kUnnamedTempText[] =
-    "The temporary folder cannot be used: its name cannot be written in the system's code page.";
+constexpr char kUnnamedFolderText[] = "The installer's or the temporary folder's name is outside the code page.";
 
 // The program's exit code, or the code for a program that could not be started (the clean-up
 // runs either way).
@@ -33,8 +29,8 @@ int StartProgram(const std::string& command, const TExtractionRun& run) {
   const std::string& folder = run.memberDirectory;
   const std::string commandLine = QuoteProgramPath(ExpandPlaceholders(command, folder), folder, isPresent);
   TLaunch how;
-  how.passArguments = run.configuration.passArguments;
-  how.waitForAll = run.configuration.waitAll;
+  how.passArguments = run.passArguments;
+  how.waitForAll = run.waitAll;
   int exitCode = 0;
   if (!LaunchCommand(commandLine, how, exitCode)) return ExitCodeOf(StubEnding::NotStarted);
   return exitCode;
@@ -84,19 +80,18 @@ std::string Extract(UserInterface& ui, TExtractionRun& run, const std::string& r
 }
 
 // The temporary folder and, inside it, the run's own folder; when either cannot be had, the
-// failure, which the user has been told.
-TFailure MakeRunFolder(UserInterface& ui, const std::string& temporaryDirectory, std::string& runFolder) {
-  TFailure failure;
-  if (ModuleFileName().empty()) {
-    failure = {kUnnamedInstallerText, kErrorCaption};
-  } else if (temporaryDirectory.empty()) {
-    failure = {kUnnamedTempText, kErrorCaption, StubEnding::WriteFailed};
-  } else if (const int error = CreateRunFolder(temporaryDirectory, runFolder)) {
-    failure = FileFailure("Error creating folder", runFolder.empty() ? temporaryDirectory : runFolder,
-                          EInOutError::MessageFor(error), StubEnding::WriteFailed);
+// user is told why and the run ends so.
+StubEnding MakeRunFolder(UserInterface& ui, const std::string& temporaryDirectory, std::string& runFolder) {
+  if (temporaryDirectory.empty() || ModuleFileName().empty()) {
+    ui.ShowMessage(kUnnamedFolderText, kErrorCaption, kMessageExclamation);
+    return temporaryDirectory.empty() ? StubEnding::WriteFailed : StubEnding::Damaged;
   }
-  if (failure.Happened()) ui.ShowMessage(failure.text, failure.caption, kMessageExclamation);
-  return failure;
+  const int error = CreateRunFolder(temporaryDirectory, runFolder);
+  if (error == 0) return StubEnding::Complete;
+  const TFailure failure = FileFailure("Error creating folder", runFolder.empty() ? temporaryDirectory : runFolder,
+                                       EInOutError::MessageFor(error));
+  ui.ShowMessage(failure.text, failure.caption, kMessageExclamation);
+  return StubEnding::WriteFailed;
 }
 
 int RunSequence() {
@@ -105,10 +100,10 @@ int RunSequence() {
   ui.OpenProgress();
   const std::string temporaryDirectory = TempDirectory();
   std::string runFolder;
-  const TFailure noFolder = MakeRunFolder(ui, temporaryDirectory, runFolder);
-  if (noFolder.Happened()) {
+  const StubEnding noFolder = MakeRunFolder(ui, temporaryDirectory, runFolder);
+  if (noFolder != StubEnding::Complete) {
     ui.CloseProgress();
-    return ExitCodeOf(noFolder.ending);
+    return ExitCodeOf(noFolder);
   }
   WindowObserver observer(ui);
   TExtractionRun run(observer, CancelRequested);

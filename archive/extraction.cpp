@@ -122,7 +122,8 @@ std::string ExtractArchiveAt(TExtractionRun& run, const std::string& archivePath
     if (!config.runFolder && !run.sharedDirectory.empty()) run.memberDirectory = WithBackslash(run.sharedDirectory);
     command = BuildCommand(run.memberDirectory, config);
   }
-  run.configuration = config;
+  run.passArguments = config.passArguments;
+  run.waitAll = config.waitAll;
   RemoveFile(configFile);
   TextFile deleteList;
   deleteList.Create(run.memberDirectory + kDeleteListName);

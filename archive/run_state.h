@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/config.h"
 #include "archive/directory.h"
 #include "archive/extraction_observer.h"
 #include "host/files.h"
@@ -52,7 +51,7 @@ struct TExtractionRun {
   // when its own writing failed (a full disk); the clean-up after such a failure goes by this.
   std::vector<std::string> createdFiles;
   bool cancelled = false;
-  TConfiguration configuration;  // as the configuration member gave it
+  bool passArguments = false, waitAll = false;  // how to start the program, as configured
 
   bool Stopped() const { return cancelRequested || failure.Happened(); }
 };

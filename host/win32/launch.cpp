@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "host/win32/elevated_launch.h"
 
@@ -32,14 +34,18 @@ const wchar_t* OwnArguments() {
 }
 
 // The command line is in the system code page, as the archive stores names; the arguments
-// passed on stay wide, so that letters outside that code page arrive as they were given.
-std::wstring WideCommandLine(const std::string& commandLine, bool passArguments) {
-  std::wstring line(commandLine.size(), L'\0');
-  const int length = MultiByteToWideChar(CP_ACP, 0, commandLine.data(), static_cast<int>(commandLine.size()),
-                                         &line[0], static_cast<int>(line.size()));
-  line.resize(length > 0 ? static_cast<size_t>(length) : 0);
+// passed on stay wide, so that letters outside that code page arrive as they were given. (A
+// vector, not std::wstring: the library's wide string would bring its whole class along.)
+std::vector<wchar_t> WideCommandLine(const std::string& commandLine, bool passArguments) {
   const wchar_t* arguments = passArguments ? OwnArguments() : L"";
-  if (*arguments != L'\0') line.append(L" ").append(arguments);
+  const int narrow = static_cast<int>(commandLine.size());
+  size_t count = 0;
+  while (arguments[count] != L'\0') ++count;
+  std::vector<wchar_t> line(commandLine.size() + 2 + count);
+  const int length = MultiByteToWideChar(CP_ACP, 0, commandLine.data(), narrow, line.data(), narrow);
+  wchar_t* end = line.data() + (length > 0 ? length : 0);
+  if (count > 0) *end++ = L' ';
+  std::copy_n(arguments, count + 1, end);
   return line;
 }
 
@@ -74,13 +80,13 @@ bool LaunchCommand(const std::string& commandLine, const TLaunch& how, int& exit
   startup.dwFlags = kStartupFlags;
   startup.wShowWindow = how.hidden ? SW_HIDE : SW_SHOWNORMAL;
 
-  std::wstring line = WideCommandLine(commandLine, how.passArguments);
+  std::vector<wchar_t> line = WideCommandLine(commandLine, how.passArguments);
   HANDLE job = how.waitForAll ? CreateJobObjectW(nullptr, nullptr) : nullptr;
   const DWORD flags = NORMAL_PRIORITY_CLASS | (job != nullptr ? CREATE_SUSPENDED : 0);
   PROCESS_INFORMATION process;
   ZeroMemory(&process, sizeof process);
   const BOOL created =
-      CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process);
+      CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process);
   if (!created) {
     const DWORD error = GetLastError();
     if (job != nullptr) CloseHandle(job);

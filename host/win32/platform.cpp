@@ -29,13 +29,18 @@ char SystemDecimalSeparator() {
   return buffer[0];
 }
 
-// `wide` in the system code page, when every character has its own code there.
+// `wide` in the system code page, when every character has its own code there. A system whose
+// code page is UTF-8 takes every character and refuses the checks (ERROR_INVALID_FLAGS).
 bool ConvertsExactly(const wchar_t* wide, int length, std::string& text) {
-  const bool utf8 = GetACP() == CP_UTF8;  // takes every character, and refuses the checks
-  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
   BOOL lost = FALSE;
-  BOOL* lostCheck = utf8 ? nullptr : &lost;
-  const int size = WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, lostCheck);
+  BOOL* lostCheck = &lost;
+  int size = WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, lostCheck);
+  if (size == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    lostCheck = nullptr;
+    size = WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, lostCheck);
+  }
   if (size <= 0 || lost) return false;
   text.resize(static_cast<size_t>(size));
   return WideCharToMultiByte(CP_ACP, flags, wide, length, &text[0], size, nullptr, lostCheck) == size && !lost;

@@ -1,4 +1,7 @@
 #include <windows.h>
+#include <sddl.h>
+
+#include <string>
 
 #include "host/win32/win32_file_system.h"
 
@@ -6,58 +9,44 @@ namespace win32_files {
 
 namespace {
 
-constexpr DWORD kInherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+// Owned by the process's user; full access, handed on to everything inside, for that user,
+// SYSTEM and the built-in Administrators; the access list protected (P) from what the folder
+// above would pass down.
+constexpr char kOwner[] = "O:";
+constexpr char kProtectedList[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;";
 
-// Everything lives as long as the process: the descriptor points into these.
-struct PrivateSecurity {
-  BYTE user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
-  BYTE system[SECURITY_MAX_SID_SIZE];
-  BYTE administrators[SECURITY_MAX_SID_SIZE];
-  BYTE acl[sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)];
-  SECURITY_DESCRIPTOR descriptor;
-  SECURITY_ATTRIBUTES attributes;
-};
+SECURITY_ATTRIBUTES attributes;
 
-PrivateSecurity security;
-
-bool ReadProcessUser(PSID& user) {
+// The user's SID as text, or empty when the process's token cannot be read. Its text is built
+// once and kept, like the descriptor, for the life of the process.
+std::string ProcessUser() {
   HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  BYTE user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
   DWORD length = 0;
-  const BOOL read = GetTokenInformation(token, TokenUser, security.user, sizeof security.user, &length);
+  char* text = nullptr;
+  std::string sid;
+  const HANDLE self = reinterpret_cast<HANDLE>(-1);  // the current process, without a call
+  if (!OpenProcessToken(self, TOKEN_QUERY, &token)) return sid;
+  if (GetTokenInformation(token, TokenUser, user, sizeof user, &length) &&
+      ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text))
+    sid = text;
   CloseHandle(token);
-  user = reinterpret_cast<TOKEN_USER*>(security.user)->User.Sid;
-  return read != FALSE;
-}
-
-bool WellKnown(WELL_KNOWN_SID_TYPE type, BYTE* sid) {
-  DWORD length = SECURITY_MAX_SID_SIZE;
-  return CreateWellKnownSid(type, nullptr, sid, &length) != FALSE;
-}
-
-bool Build() {
-  PSID user = nullptr;
-  ACL* acl = reinterpret_cast<ACL*>(security.acl);
-  if (!ReadProcessUser(user) || !WellKnown(WinLocalSystemSid, security.system) ||
-      !WellKnown(WinBuiltinAdministratorsSid, security.administrators) ||
-      !InitializeAcl(acl, sizeof security.acl, ACL_REVISION))
-    return false;
-  for (PSID sid : {user, PSID(security.system), PSID(security.administrators)})
-    if (!AddAccessAllowedAceEx(acl, ACL_REVISION, kInherited, FILE_ALL_ACCESS, sid)) return false;
-  SECURITY_DESCRIPTOR* descriptor = &security.descriptor;
-  if (!InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-      !SetSecurityDescriptorOwner(descriptor, user, FALSE) || !SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE) ||
-      !SetSecurityDescriptorControl(descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
-    return false;
-  security.attributes = {sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
-  return true;
+  return sid;
 }
 
 }  // namespace
 
+// The descriptor lives as long as the process.
 SECURITY_ATTRIBUTES* PrivateFolderSecurity() {
-  if (security.attributes.nLength == 0 && !Build()) return nullptr;
-  return &security.attributes;
+  if (attributes.lpSecurityDescriptor != nullptr) return &attributes;
+  const std::string user = ProcessUser();
+  if (user.empty()) return nullptr;
+  const std::string text = kOwner + user + kProtectedList + user + ")";
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1,
+                                                            &attributes.lpSecurityDescriptor, nullptr))
+    return nullptr;
+  attributes.nLength = sizeof attributes;
+  return &attributes;
 }
 
 }  // namespace win32_files

@@ -37,7 +37,7 @@ void FillSolid(HDC dc, int left, int top, int right, int bottom, int colourIndex
 void DrawCentredText(HDC dc, const RECT& inner, const std::string& text, int colourIndex) {
   RECT box = inner;
   SetTextColor(dc, GetSysColor(colourIndex));
-  DrawTextA(dc, text.c_str(), lstrlenA(text.c_str()), &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+  DrawTextA(dc, text.c_str(), -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
 }
 
 }  // namespace
