@@ -54,7 +54,12 @@ TEST_F(CommandLine, Cases) {
       {RunCreateCommand, {"@/tree", "--stub=@/stub.bin", "-o@/glued", "-3", "-o", "@/last", "--run=data.bin"}, 0, {}, {}, "@/last"},
       {RunListCommand, {"--offset=4000", "--", "@/inst"}, 0, {"4 members"}, {}},
       {RunListCommand, {"@/inst"}, 0,
-       {"        6000 ", " ....A ", " data.bin\n", " sub\\readme.txt\n", " $k$v$t$r.cnf\n", "4 members, CRC-32 checked\n"}, {}},
+       {"        6000 ", " ....A ", " data.bin\n", " sub\\readme.txt\n", " $k$v$t$r.cnf\n", "4 members, CRC-32 checked\n",
+        "Unpacks into: a new private folder", "Starts: data.bin\nWaits for: the program\n"}, {}},
+      // The run settings, recorded and shown.
+      {RunCreateCommand, {"-o", "@/set", "--stub=@/stub.bin", "--run=data.bin", "--in-temp", "--pass-args", "--wait-all", "@/tree"}, 0, {}, {}, "@/set"},
+      {RunListCommand, {"@/set"}, 0, {"Unpacks into: the temporary folder itself", "data.bin + the installer's own arguments",
+                                      "Waits for: every process the program starts"}, {}},
       {RunTestCommand, {"@/inst"}, 0, {"OK      data.bin\nOK      ro.txt\nOK      sub\\readme.txt\nOK      $k$v$t$r.cnf\n"}, {}},
       // Files that are no installers, and stubs that cannot serve.
       {RunListCommand, {"@/plain.txt"}, 1, {}, {"sfxpack: @/plain.txt: "}},
