@@ -91,7 +91,7 @@ TEST_F(CommandLine, Cases) {
   }
   EXPECT_EQ(ReadText(scratch_.Path("old")), "previous installer");
   EXPECT_EQ(FolderEntries(scratch_.Path()), (std::vector<std::string>{"bad", "clash", "inst", "last", "o2", "old",
-                                                                       "plain.txt", "stub.bin", "tree"}));
+                                                                       "plain.txt", "set", "stub.bin", "tree"}));
   for (Command command : {RunCreateCommand, RunListCommand, RunTestCommand, RunExtractCommand, RunRestubCommand}) {
     const TRunResult help = RunTool(command, {"--help"});
     EXPECT_EQ(help.exitCode, 0);
