@@ -2,7 +2,6 @@
 // and the clean-up.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 
 #include "app/placeholders.h"
@@ -64,27 +63,6 @@ TEST(LaunchCommand, AProgramThatCannotStartReturnsFalseAtOnce) {
   EXPECT_FALSE(LaunchCommand("", false, true));
 }
 
-const std::string kPrefix = TempDirectory() + "sfx_cleanup_";
-
-void Write(const std::string& name, const std::string& content) {
-  std::ofstream(NativePath(kPrefix + name), std::ios::binary) << content;
-}
-
-// The last line has no line break, one line is empty and one names a file that is gone; an
-// empty list deletes only itself, a missing one raises "file not found".
-TEST(RemoveListedFiles, DeletesEveryListedFileAndTheList) {
-  for (const char* name : {"a.txt", "b.txt"}) Write(name, name);
-  Write("list.lst", kPrefix + "a.txt\r\n\r\n" + kPrefix + "missing.txt\r\n" + kPrefix + "b.txt");
-  RemoveListedFiles(kPrefix + "list.lst");
-  for (const char* name : {"a.txt", "b.txt", "list.lst"}) EXPECT_FALSE(FileIsPresent(kPrefix + name)) << name;
-  Write("a.txt", "a");
-  Write("list.lst", "");
-  RemoveListedFiles(kPrefix + "list.lst");
-  EXPECT_TRUE(RemoveFile(kPrefix + "a.txt"));
-  EXPECT_FALSE(FileIsPresent(kPrefix + "list.lst"));
-  EXPECT_THROW(RemoveListedFiles(kPrefix + "list.lst"), EInOutError);
-}
-
 // Each run gets a new folder of its own; a name that exists is passed over for another, and
 // any other failure is told at once.
 TEST(CreateRunFolder, MakesANewFolderAndNeverTakesOneThatExists) {
@@ -110,14 +88,17 @@ TEST(CreateRunFolder, MakesANewFolderAndNeverTakesOneThatExists) {
   EXPECT_EQ(disk.Calls(FsCall::MakeDirectory), 1);
 }
 
-// After the program: the listed files, a member's file not yet listed, the folders the run made
-// and the run folder go; a file the program left keeps its folder and the run folder.
+// After the program: the files the list names (its last line without a line break, an empty
+// line and a file already gone among them), the list, the folders the run made and the run
+// folder go; a file the program left keeps its folder and the run folder; a missing list
+// raises "file not found".
 TEST(CleanUpRun, RemovesWhatTheRunMadeAndKeepsWhatTheProgramLeft) {
   ScratchFolder scratch;
   const std::string run = scratch.Internal("sfx-run\\");
   for (const char* name : {"a.txt", "docs\\b.txt", "docs\\deep\\c.txt", "data\\d.bin", "data\\left.log"})
     WriteText(NativePath(run + name), "x");
-  WriteText(NativePath(run + kDeleteListName), run + "a.txt\r\n" + run + "docs\\b.txt\r\n" + run + "data\\d.bin\r\n");
+  WriteText(NativePath(run + kDeleteListName),
+            run + "a.txt\r\n\r\n" + run + "gone.txt\r\n" + run + "docs\\b.txt\r\n" + run + "data\\d.bin");
   FakeObserver user;
   TExtractionRun r(user, user.cancelRequested);
   r.memberDirectory = run;
