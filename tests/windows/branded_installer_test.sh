@@ -10,36 +10,21 @@
 #   tests/windows/branded_installer_test.sh NATIVE_BUILD_DIR WINDOWS_BUILD_DIR (win32 or win64)
 #
 # Starts its own Xvfb when DISPLAY is not set; runs Wine in the project's prefix through
-# scripts/wine-run.sh. Prints the create command and its output.
+# scripts/wine-run.sh. Prints the create command and its output. (Signing also checks list,
+# extract and restub of the signed installer.)
 set -uo pipefail
-
-native=$(cd "${1:?usage: $0 NATIVE_BUILD_DIR WINDOWS_BUILD_DIR}" && pwd)
-win32=$(cd "${2:?usage: $0 NATIVE_BUILD_DIR WINDOWS_BUILD_DIR}" && pwd)
-here=$(cd "$(dirname "$0")" && pwd)
-wine_run=$here/../../scripts/wine-run.sh
-sfxpack=$native/tools/sfxpack/sfxpack
-source "$here/../../scripts/windows.sh"
-stub=$(sfx_windows_stub "$win32")
-probe=$win32/tests/windows/resource_probe.exe
-with_temp=$win32/tests/e2e/with_temp.exe
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/branded-installer.XXXXXX")
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "branded_installer_test: FAIL: $*" >&2; exit 1; }
-
-for file in "$sfxpack" "$stub" "$probe"; do [ -f "$file" ] || fail "$file is missing"; done
+source "$(dirname "$0")/../../scripts/windows.sh"
+source "$(dirname "$0")/../../scripts/xvfb.sh"
+sfx_test_start branded_installer_test "$@"
+wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run.sh
+probe=$build/tests/windows/resource_probe.exe
+with_temp=$build/tests/e2e/with_temp.exe
+[ -f "$probe" ] || fail "$probe is missing"
 for tool in convert openssl osslsigncode "$(sfx_wine_loader 64)"; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/bootstrap.sh)"
 done
-
-source "$(dirname "$0")/../../scripts/xvfb.sh"
 sfx_start_xvfb || fail "no free display for Xvfb"
-xvfb_pid=$SFX_XVFB_PID
+trap '[ -n "$SFX_XVFB_PID" ] && kill "$SFX_XVFB_PID" 2>/dev/null; rm -rf "$work"' EXIT
 
 cd "$work" || exit 1
 mkdir -p payload temp
@@ -109,6 +94,13 @@ osslsigncode verify -CAfile cert.pem -in signed/Branded.exe >verify.log 2>&1 \
   || { cat verify.log >&2; fail "osslsigncode verify rejects the signed installer"; }
 grep -q "Signature verification: ok" verify.log || { cat verify.log >&2; fail "no verified signature"; }
 "$sfxpack" test signed/Branded.exe >/dev/null || fail "sfxpack test fails on the signed installer"
+# The certificate table lands behind the archive: the same listing and files; restub leaves
+# the signature behind.
+cmp <("$sfxpack" list Branded.exe) <("$sfxpack" list signed/Branded.exe) || fail "the signed installer lists differently"
+"$sfxpack" extract signed/Branded.exe -C unpacked && diff -r payload unpacked || fail "extracted files differ"
+"$sfxpack" restub signed/Branded.exe --stub "$stub" -o restubbed.exe &&
+  cmp <("$sfxpack" list Branded.exe) <("$sfxpack" list restubbed.exe) || fail "restub of the signed installer"
+osslsigncode verify -CAfile cert.pem -in restubbed.exe >/dev/null 2>&1 && fail "restub kept the signature"
 run_installer "$work/signed/Branded.exe"
 check_report signed/Branded.exe.probe.txt
 echo "signed installer: $(stat -c %s signed/Branded.exe) bytes, signature verifies, runs, reads back"
