@@ -2,8 +2,8 @@
 // that PeImage reads and rebuilds reads back with the same resources.
 #include <cstdlib>
 
-#include "tools/sfxpack/pe_image.h"
-#include "tools/sfxpack/stub_image.h"
+#include "tools/sfxpack/pe/pe_image.h"
+#include "tools/sfxpack/stub/stub_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TOffsetDigits found;

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "tools/sfxpack/pe_version.h"
-#include "tools/sfxpack/stub_branding.h"
-#include "tools/sfxpack/stub_image.h"
+#include "tools/sfxpack/pe/pe_version.h"
+#include "tools/sfxpack/stub/stub_branding.h"
+#include "tools/sfxpack/stub/stub_image.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "sfxpack_test_support.h"
-#include "tools/sfxpack/date_text.h"
-#include "tools/sfxpack/member_selection.h"
+#include "tools/sfxpack/packing/member_selection.h"
+#include "tools/sfxpack/platform/date_text.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include "lzh/lzh.h"
 #include "sfxpack_test_support.h"
 #include "tests/support/hostile_names.h"
-#include "tools/sfxpack/config_member.h"
-#include "tools/sfxpack/date_text.h"
-#include "tools/sfxpack/installer.h"
-#include "tools/sfxpack/member_names.h"
-#include "tools/sfxpack/output_file.h"
 #include "tools/sfxpack/errors.h"
+#include "tools/sfxpack/installer/installer.h"
+#include "tools/sfxpack/packing/config_member.h"
+#include "tools/sfxpack/packing/member_names.h"
+#include "tools/sfxpack/packing/output_file.h"
+#include "tools/sfxpack/platform/date_text.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "sfxpack_test_support.h"
-#include "tools/sfxpack/extract.h"
-#include "tools/sfxpack/installer.h"
+#include "tools/sfxpack/commands/extract.h"
+#include "tools/sfxpack/installer/installer.h"
 
 namespace fs = std::filesystem;
 

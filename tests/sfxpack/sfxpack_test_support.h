@@ -13,7 +13,7 @@
 #include "host/offset_digits.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/test_installer.h"
-#include "tools/sfxpack/commands.h"
+#include "tools/sfxpack/cli/commands.h"
 
 std::vector<std::string> FolderEntries(const std::string& folder);  // sorted, not recursive
 
