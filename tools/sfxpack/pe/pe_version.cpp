@@ -93,8 +93,10 @@ TVersionNode ParseVersionNode(const View& view, size_t at, size_t end, int depth
     node.key.push_back(c);
   }
   p = std::min(Align4(p + 2), nodeEnd);
-  const size_t valueSize = std::min<size_t>(node.type == 1 ? valueLength * 2u : valueLength,
-                                            nodeEnd - p);
+  size_t valueSize = std::min<size_t>(node.type == 1 ? valueLength * 2u : valueLength, nodeEnd - p);
+  // A text value cut short by its node's end keeps whole characters only, so that it is
+  // written back with the length it has.
+  if (node.type == 1) valueSize &= ~size_t{1};
   node.value = view.Copy(p, valueSize);
   for (p = Align4(p + valueSize); p + 6 <= nodeEnd;) {
     node.children.push_back(ParseVersionNode(view, p, nodeEnd, depth + 1));
