@@ -68,6 +68,27 @@ std::string FitPathToLabel(const std::string& path, const TextMeasure& measure, 
   return result;
 }
 
+bool TProgressPacer::Report(const std::string& path, int32_t done, int32_t total, uint32_t now, bool firstOfRun) {
+  // Unsigned subtraction measures across the tick count's wrap (every 49.7 days).
+  if (firstOfRun || now - lastDrawn_ >= kRepaintIntervalMs) {
+    lastDrawn_ = now;
+    holding_ = false;
+    return true;
+  }
+  heldBack_.path = path;  // keeps its buffer: no allocation per report
+  heldBack_.done = done;
+  heldBack_.total = total;
+  holding_ = true;
+  return false;
+}
+
+bool TProgressPacer::TakeHeldBack(TProgressState& state) {
+  if (!holding_) return false;
+  holding_ = false;
+  state = heldBack_;
+  return true;
+}
+
 int32_t CentredOrigin(int32_t screenExtent, int32_t windowExtent) {
   return (screenExtent - windowExtent) / 2;
 }

@@ -30,6 +30,40 @@ bool TextTooWide(const TextMeasure& measure, int32_t maxWidth, const std::string
 // and is returned even when it is still too wide.
 std::string FitPathToLabel(const std::string& path, const TextMeasure& measure, int32_t maxWidth);
 
+// The progress display draws at most one state per kRepaintIntervalMs. The stub reports a state
+// for every 4 KB it unpacks and at every member's end: an installer of many small files reports
+// thousands a second, and each drawn one costs more than unpacking such a file (under Wine over a
+// millisecond: the label's text measured and set, the bar repainted, the queue drained). A
+// screen shows one frame per 16.7 ms at 60 Hz, so a state replaced sooner than that never
+// reaches the eye; one frame is the interval. Windows' tick count moves in steps of about 15.6
+// ms, so there a state is drawn every one or two steps.
+constexpr uint32_t kRepaintIntervalMs = 16;
+
+struct TProgressState {
+  std::string path;
+  int32_t done = 0, total = 0;
+};
+
+// Decides which reported states are drawn. The first state of a run is drawn at once, and after
+// a drawn state the next is drawn as soon as one is reported kRepaintIntervalMs or later: the
+// window never shows a state that is older than the newest by more than the interval's worth of
+// reports, and a member that takes longer than the interval has its name shown within it. The
+// newest state held back is drawn before the window waits for the user or closes, so that the
+// last state before a pause and the final state are always seen.
+class TProgressPacer {
+ public:
+  // Whether the state reported at `now` (a millisecond tick count, which may wrap) is to be
+  // drawn now; if not, it is held back as the newest not drawn.
+  bool Report(const std::string& path, int32_t done, int32_t total, uint32_t now, bool firstOfRun);
+  // Hands over the state held back, if any (true), and holds none after it.
+  bool TakeHeldBack(TProgressState& state);
+
+ private:
+  TProgressState heldBack_;
+  bool holding_ = false;
+  uint32_t lastDrawn_ = 0;
+};
+
 // Origin that centres an extent within the screen's extent; truncates toward zero, so a
 // window larger than the screen gets a negative origin rounded toward zero.
 int32_t CentredOrigin(int32_t screenExtent, int32_t windowExtent);

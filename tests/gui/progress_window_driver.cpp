@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
     if (CancelRequested || ProgressPercent(done, kTotal) >= kPauseAt) break;
   }
   const std::string path = argv[1 + done / share];
+  Sleep(kRepaintIntervalMs);  // the window draws at most one state per interval: now this one
   ui.UpdateProgress(path, done, kTotal);
   Report(stdout, window);
   for (const DWORD start = GetTickCount(); !CancelRequested && GetTickCount() - start < kPauseMs; Sleep(10)) {
