@@ -32,11 +32,11 @@ std::string FitPathToLabel(const std::string& path, const TextMeasure& measure, 
 
 // The progress display draws at most one state per kRepaintIntervalMs. The stub reports a state
 // for every 4 KB it unpacks and at every member's end: an installer of many small files reports
-// thousands a second, and each drawn one costs more than unpacking such a file (under Wine over a
+// thousands a second, and drawing each costs more than unpacking such a file (under Wine about a
 // millisecond: the label's text measured and set, the bar repainted, the queue drained). A
-// screen shows one frame per 16.7 ms at 60 Hz, so a state replaced sooner than that never
-// reaches the eye; one frame is the interval. Windows' tick count moves in steps of about 15.6
-// ms, so there a state is drawn every one or two steps.
+// screen shows a frame every 16.7 ms at 60 Hz, so a state replaced sooner than that is never
+// seen whole; one frame is the interval. Windows' tick count moves in steps of about 15.6 ms,
+// so there a state is drawn every one or two steps.
 constexpr uint32_t kRepaintIntervalMs = 16;
 
 struct TProgressState {
@@ -44,16 +44,16 @@ struct TProgressState {
   int32_t done = 0, total = 0;
 };
 
-// Decides which reported states are drawn. The first state of a run is drawn at once, and after
-// a drawn state the next is drawn as soon as one is reported kRepaintIntervalMs or later: the
-// window never shows a state that is older than the newest by more than the interval's worth of
-// reports, and a member that takes longer than the interval has its name shown within it. The
-// newest state held back is drawn before the window waits for the user or closes, so that the
-// last state before a pause and the final state are always seen.
+// Decides which reported states are drawn. A run's first state is drawn at once; after that a
+// state is drawn when it comes kRepaintIntervalMs or more after the last one drawn, and the
+// others are held back, the newest replacing the older. So the window is never behind by more
+// than one interval's reports, and a member that takes longer than the interval has its name
+// shown within it. The newest state held back is drawn before the window waits for the user (a
+// message box) or closes: the last state before such a pause, and the final one, are seen.
 class TProgressPacer {
  public:
   // Whether the state reported at `now` (a millisecond tick count, which may wrap) is to be
-  // drawn now; if not, it is held back as the newest not drawn.
+  // drawn now; if not, it is held back.
   bool Report(const std::string& path, int32_t done, int32_t total, uint32_t now, bool firstOfRun);
   // Hands over the state held back, if any (true), and holds none after it.
   bool TakeHeldBack(TProgressState& state);

@@ -63,21 +63,18 @@ TEST(FitPathToLabel, ShortensDirectoryThenDropsDrive) {
   EXPECT_TRUE(measured.empty());
 }
 
-// A run's first state is drawn at once and later ones once the interval has passed since the
-// last drawn, across the tick count's wrap; the newest state held back is handed over once.
+// A run's first state is drawn at once, later ones once the interval has passed since the last
+// drawn (across the tick count's wrap); the newest held back is handed over once.
 TEST(ProgressPacer, DrawsOneStatePerIntervalAndKeepsTheNewest) {
   TProgressPacer pacer;
   TProgressState held;
-  const uint32_t start = 0xfffffff8u;
+  const uint32_t start = 0xfffffff8u, interval = kRepaintIntervalMs;
   EXPECT_TRUE(pacer.Report("a", 1, 9, start, true));
-  EXPECT_FALSE(pacer.Report("b", 2, 9, start + 1, false));
-  EXPECT_FALSE(pacer.Report("c", 3, 9, start + kRepaintIntervalMs - 1, false));
+  EXPECT_FALSE(pacer.Report("b", 2, 9, start + 1, false) || pacer.Report("c", 3, 9, start + interval - 1, false));
   ASSERT_TRUE(pacer.TakeHeldBack(held));
-  EXPECT_EQ("c", held.path);
-  EXPECT_EQ(3, held.done);
+  EXPECT_EQ(std::make_pair(std::string("c"), 3), std::make_pair(held.path, held.done));
   EXPECT_FALSE(pacer.TakeHeldBack(held));
-  EXPECT_TRUE(pacer.Report("d", 4, 9, start + kRepaintIntervalMs, false));
-  EXPECT_TRUE(pacer.Report("e", 5, 9, start + kRepaintIntervalMs + 1, true));
+  EXPECT_TRUE(pacer.Report("d", 4, 9, start + interval, false) && pacer.Report("e", 5, 9, start + interval + 1, true));
   EXPECT_FALSE(pacer.TakeHeldBack(held));
 }
 
