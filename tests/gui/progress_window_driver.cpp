@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     if (CancelRequested || ProgressPercent(done, kTotal) >= kPauseAt) break;
   }
   const std::string path = argv[1 + done / share];
-  Sleep(kRepaintIntervalMs);  // the window draws at most one state per interval: now this one
+  // The window draws a state only once the tick count is an interval past the last one drawn.
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < kRepaintIntervalMs;) Sleep(1);
   ui.UpdateProgress(path, done, kTotal);
   Report(stdout, window);
   for (const DWORD start = GetTickCount(); !CancelRequested && GetTickCount() - start < kPauseMs; Sleep(10)) {
