@@ -222,11 +222,7 @@ TMemberResult ExtractMember(TExtractionRun& run, int index, const std::string& t
   TMemberResult result;
   result.target = TargetPathOf(targetDirectory, f.name, policy.useDirs);
   // The folder is made also for a member that is then skipped.
-  const std::string folder = DirectoryOf(result.target);
-  if (folder != run.lastFolder) {
-    CreateDirectoryChain(folder, run.createdFolders);
-    run.lastFolder = folder;
-  }
+  CreateDirectoryChain(DirectoryOf(result.target), run.createdFolders);
   if (!PrepareTarget(run, result.target, policy.overwrite)) return result;
   const FileHandle targetFile = CreateEmptyFile(result.target);
   if (targetFile == kInvalidHandle) {

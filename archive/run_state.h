@@ -37,9 +37,6 @@ struct TExtractionRun {
   int32_t runTotal = 0;                         // the sum of all stored sizes
   std::vector<uint8_t> readAhead;               // the current member's stored bytes read, not yet delivered
   std::vector<uint8_t> pendingOutput;           // decoded bytes of the current member not yet written
-  // The folder the previous member went to, there since: members come folder by folder, so
-  // most need no look at the disk for theirs.
-  std::string lastFolder;
   // The failure that ended the run (a target not written, the archive not read, a damaged
   // member); the run stops at the first, so there is never a second.
   TFailure failure;

@@ -82,11 +82,10 @@ bool TProgressPacer::Report(const std::string& path, int32_t done, int32_t total
   return false;
 }
 
-bool TProgressPacer::TakeHeldBack(TProgressState& state) {
-  if (!holding_) return false;
+const TProgressState* TProgressPacer::TakeHeldBack() {
+  const bool held = holding_;
   holding_ = false;
-  state = heldBack_;
-  return true;
+  return held ? &heldBack_ : nullptr;
 }
 
 int32_t CentredOrigin(int32_t screenExtent, int32_t windowExtent) {

@@ -55,8 +55,8 @@ class TProgressPacer {
   // Whether the state reported at `now` (a millisecond tick count, which may wrap) is to be
   // drawn now; if not, it is held back.
   bool Report(const std::string& path, int32_t done, int32_t total, uint32_t now, bool firstOfRun);
-  // Hands over the state held back, if any (true), and holds none after it.
-  bool TakeHeldBack(TProgressState& state);
+  // The state held back, which is held no longer; null when there is none.
+  const TProgressState* TakeHeldBack();
 
  private:
   TProgressState heldBack_;

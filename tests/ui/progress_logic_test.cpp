@@ -67,15 +67,13 @@ TEST(FitPathToLabel, ShortensDirectoryThenDropsDrive) {
 // drawn (across the tick count's wrap); the newest held back is handed over once.
 TEST(ProgressPacer, DrawsOneStatePerIntervalAndKeepsTheNewest) {
   TProgressPacer pacer;
-  TProgressState held;
   const uint32_t start = 0xfffffff8u, interval = kRepaintIntervalMs;
   EXPECT_TRUE(pacer.Report("a", 1, 9, start, true));
   EXPECT_FALSE(pacer.Report("b", 2, 9, start + 1, false) || pacer.Report("c", 3, 9, start + interval - 1, false));
-  ASSERT_TRUE(pacer.TakeHeldBack(held));
-  EXPECT_EQ(std::make_pair(std::string("c"), 3), std::make_pair(held.path, held.done));
-  EXPECT_FALSE(pacer.TakeHeldBack(held));
+  const TProgressState* held = pacer.TakeHeldBack();
+  EXPECT_TRUE(held && held->path == "c" && held->done == 3);
+  EXPECT_EQ(nullptr, pacer.TakeHeldBack());
   EXPECT_TRUE(pacer.Report("d", 4, 9, start + interval, false) && pacer.Report("e", 5, 9, start + interval + 1, true));
-  EXPECT_FALSE(pacer.TakeHeldBack(held));
 }
 
 }  // namespace

@@ -34,10 +34,22 @@ void FillSolid(HDC dc, int left, int top, int right, int bottom, int colourIndex
   DeleteObject(brush);
 }
 
-void DrawCentredText(HDC dc, const RECT& inner, const std::string& text, int colourIndex) {
+void DrawCentredText(HDC dc, const RECT& inner, const char* text, int colourIndex) {
   RECT box = inner;
   SetTextColor(dc, GetSysColor(colourIndex));
-  DrawTextA(dc, text.c_str(), -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+  DrawTextA(dc, text, -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+}
+
+// The bar's text: the percentage in decimal and "%", written backwards from the buffer's end
+// (no string, no allocation: the stub's size is watched); returns where it starts.
+const char* PercentText(int32_t percent, char (&buffer)[16]) {
+  char* text = buffer + sizeof buffer;
+  *--text = '\0';
+  *--text = '%';
+  uint32_t rest = percent < 0 ? 0u - static_cast<uint32_t>(percent) : static_cast<uint32_t>(percent);
+  do *--text = static_cast<char>('0' + rest % 10); while ((rest /= 10) != 0);
+  if (percent < 0) *--text = '-';
+  return text;
 }
 
 }  // namespace
@@ -80,30 +92,28 @@ void UpdateProgress(HWND window, const std::string& path, int32_t done, int32_t 
   if (lstrcmpiA(shown, text.c_str()) != 0) SetDlgItemTextA(window, kStatusLabelId, text.c_str());
   const int32_t percent = ProgressPercent(done, total);
   if (percent != BarPercent(window))
-    SetDlgItemTextA(window, kProgressBarId, std::to_string(percent).c_str());
+    SetDlgItemInt(window, kProgressBarId, static_cast<UINT>(percent), TRUE);  // decimal, signed
   DrainMessageQueue();
 }
 
 std::string FitPathToLabel(HWND window, const std::string& path) {
-  HWND label = GetDlgItem(window, kStatusLabelId);
-  HDC dc = GetDC(label);
+  // The label's device context, released on every way out, a failure's too.
+  struct LabelContext {
+    HWND label;
+    HDC dc;
+    ~LabelContext() { ReleaseDC(label, dc); }
+  };
+  const HWND label = GetDlgItem(window, kStatusLabelId);
+  const LabelContext context{label, GetDC(label)};
   RECT client{};
   GetClientRect(label, &client);
   // Measured in the font of a fresh device context of the label, not the label's own font.
-  const auto measure = [dc](const std::string& text) {
+  const auto measure = [dc = context.dc](const std::string& text) {
     SIZE extent{};
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     return static_cast<int32_t>(extent.cx);
   };
-  std::string result;
-  try {
-    result = FitPathToLabel(path, measure, client.right - client.left);
-  } catch (...) {
-    ReleaseDC(label, dc);
-    throw;
-  }
-  ReleaseDC(label, dc);
-  return result;
+  return FitPathToLabel(path, measure, client.right - client.left);
 }
 
 void DrainMessageQueue() {
@@ -123,10 +133,10 @@ void PaintProgressBar(HDC dc, const RECT& item, int32_t percent) {
   LineTo(dc, item.right - 1, item.bottom - 1);
   LineTo(dc, item.right - 1, item.top);
   LineTo(dc, item.left, item.top);
-  RECT inner;
-  CopyRect(&inner, &item);
-  InflateRect(&inner, -1, -1);
-  const std::string text = std::to_string(percent) + "%";
+  // One pixel in from every side; plain arithmetic, so the stub imports no rectangle helpers.
+  const RECT inner{item.left + 1, item.top + 1, item.right - 1, item.bottom - 1};
+  char buffer[16];
+  const char* text = PercentText(percent, buffer);
   SetBkMode(dc, TRANSPARENT);
   SelectClipRgn(dc, nullptr);
   const int split = inner.left + BarFillWidth(inner.right - inner.left, percent);

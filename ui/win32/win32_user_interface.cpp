@@ -20,7 +20,8 @@ class Win32UserInterface : public UserInterface {
   // Only the states the pacer lets through are drawn, and only then is the queue drained: a
   // click on "Abbruch" is seen within kRepaintIntervalMs all the same.
   void UpdateProgress(const std::string& path, int32_t done, int32_t total) override {
-    if (pacer_.Report(path, done, total, GetTickCount(), FullRepaintPending)) ::UpdateProgress(window_, path, done, total);
+    if (pacer_.Report(path, done, total, GetTickCount(), FullRepaintPending))
+      ::UpdateProgress(window_, path, done, total);
   }
 
   OverwriteAnswer AskOverwrite(const std::string& path) override {
@@ -47,8 +48,8 @@ class Win32UserInterface : public UserInterface {
   // The window stays as it was drawn last while a box waits for the user, and is seen last as
   // it is before it closes: so the newest state goes on it first.
   void DrawHeldBack() {
-    TProgressState state;
-    if (pacer_.TakeHeldBack(state)) ::UpdateProgress(window_, state.path, state.done, state.total);
+    if (const TProgressState* state = pacer_.TakeHeldBack())
+      ::UpdateProgress(window_, state->path, state->done, state->total);
   }
 
   HWND window_ = nullptr;
