@@ -70,8 +70,7 @@ int main(int argc, char** argv) {
     if (CancelRequested || ProgressPercent(done, kTotal) >= kPauseAt) break;
   }
   const std::string path = argv[1 + done / share];
-  // The window draws a state only once the tick count is an interval past the last one drawn.
-  for (const DWORD start = GetTickCount(); GetTickCount() - start < kRepaintIntervalMs;) Sleep(1);
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < kRepaintIntervalMs;) Sleep(1);  // now it is drawn
   ui.UpdateProgress(path, done, kTotal);
   Report(stdout, window);
   for (const DWORD start = GetTickCount(); !CancelRequested && GetTickCount() - start < kPauseMs; Sleep(10)) {

@@ -63,8 +63,7 @@ TEST(FitPathToLabel, ShortensDirectoryThenDropsDrive) {
   EXPECT_TRUE(measured.empty());
 }
 
-// A run's first state is drawn at once, later ones once the interval has passed since the last
-// drawn (across the tick count's wrap); the newest held back is handed over once.
+// A run's first state, then one an interval after the last drawn (tick wrap too); the newest held back once.
 TEST(ProgressPacer, DrawsOneStatePerIntervalAndKeepsTheNewest) {
   TProgressPacer pacer;
   const uint32_t start = 0xfffffff8u, interval = kRepaintIntervalMs;
