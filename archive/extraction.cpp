@@ -34,10 +34,16 @@ bool ReadConfiguration(TExtractionRun& run, const std::string& configFile, std::
   return false;
 }
 
-int32_t StoredSizeTotal(const TEntryList& entries) {
+// The sum of one size field over every entry (the directory reader refuses negative sizes).
+int64_t FieldTotal(const TEntryList& entries, int field) {
   int64_t total = 0;
   for (int i = 0; i < entries.EntryCount(); ++i)
-    total += ParseInteger(EntryField(entries.GetEntry(i), kEntrySeparator, kFieldStoredSize));
+    total += ParseInteger(EntryField(entries.GetEntry(i), kEntrySeparator, field));
+  return total;
+}
+
+int32_t StoredSizeTotal(const TEntryList& entries) {
+  const int64_t total = FieldTotal(entries, kFieldStoredSize);
   return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
 }
 
@@ -72,10 +78,7 @@ std::string KilobytesText(int64_t bytes) {
 // Everything the members unpack to must fit before the first is written, so that a full disk
 // never leaves a run half done. A volume whose free space the system does not tell is tried.
 bool CheckDiskSpace(TExtractionRun& run, const std::string& targetDirectory) {
-  int64_t needed = 0;
-  const TEntryList& entries = run.directory.entries;
-  for (int i = 0; i < entries.EntryCount(); ++i)
-    needed += static_cast<uint32_t>(ParseInteger(EntryField(entries.GetEntry(i), kEntrySeparator, kFieldUnpackedSize)));
+  const int64_t needed = FieldTotal(run.directory.entries, kFieldUnpackedSize);
   const int64_t free = FreeDiskSpace(targetDirectory);
   if (free < 0 || needed <= free) return true;
   run.failure = {"Not enough disk space in " + WithBackslash(targetDirectory) + ".\r\n" + KilobytesText(needed) +

@@ -83,10 +83,13 @@ int ConfigNumber(const std::string& value) {
   return number;
 }
 
+// An empty flag means what a missing one means, its default: for the flags that are on by
+// default that is what ConfigFlag gives it anyway, and a setting that is off by default stays
+// off. Both readers, the stub's and the builder's, go through here.
 void SetConfigValue(TConfiguration& config, const TConfigKey& key, const std::string& value) {
   switch (key.kind) {
     case ConfigKind::Flag:
-    case ConfigKind::Setting: config.*key.flag = ConfigFlag(value); break;
+    case ConfigKind::Setting: config.*key.flag = ConfigFlag(value.empty() ? key.defaultValue : value); break;
     case ConfigKind::Number: config.*key.number = ConfigNumber(value); break;
     case ConfigKind::Text: config.*key.text = value; break;
   }
@@ -100,12 +103,8 @@ TConfiguration::TConfiguration() {
 
 TConfiguration ParseConfiguration(const std::string& content, const std::string& file) {
   TConfiguration config;
-  // An empty value means what a missing key means: the key's default.
-  for (const TConfigKey& key : kConfigKeys) {
-    if (!key.stubReads) continue;
-    const std::string value = ConfigTextValue(content, kConfigSection, key.name, file);
-    SetConfigValue(config, key, value.empty() ? key.defaultValue : value);
-  }
+  for (const TConfigKey& key : kConfigKeys)
+    if (key.stubReads) SetConfigValue(config, key, ConfigTextValue(content, kConfigSection, key.name, file));
   return config;
 }
 

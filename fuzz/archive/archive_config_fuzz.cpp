@@ -16,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TConfiguration stub = ParseConfiguration(content, "-"), builder = ParseConfiguration(content);
   if (!holds || stub.executable != builder.executable || stub.parameters != builder.parameters ||
       stub.useDirs != builder.useDirs || stub.overwrite != builder.overwrite ||
-      stub.attributes != builder.attributes || stub.fileDate != builder.fileDate)
+      stub.attributes != builder.attributes || stub.fileDate != builder.fileDate ||
+      stub.runFolder != builder.runFolder || stub.passArguments != builder.passArguments ||
+      stub.waitAll != builder.waitAll)
     std::abort();
   return 0;
 }

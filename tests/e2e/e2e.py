@@ -371,8 +371,7 @@ class Scenarios(unittest.TestCase):
             c.box and s.answer(self.process, *c.box)
             c.cancel and s.cancel(self.process)
         except AssertionError as failure:  # what the stub left says which way it went
-            left = sorted(os.path.relpath(os.path.join(d, f), s.tmp) for d, _, fs in os.walk(s.tmp) for f in fs)
-            raise WindowNeverCame("%s; in the temporary folder: %s" % (failure, left)) from None
+            raise WindowNeverCame("%s; in the temporary folder: %s" % (failure, s.left())) from None
         c.during and c.during(self, s)
         errors = self.errors = s.finish(self.process)
         self.assertIn(self.process.code, c.exit, errors[-3000:])

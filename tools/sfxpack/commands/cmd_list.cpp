@@ -8,7 +8,6 @@
 #include "tools/sfxpack/installer/code_page.h"
 #include "tools/sfxpack/installer/installer.h"
 #include "tools/sfxpack/installer/listing.h"
-#include "tools/sfxpack/installer/member_check.h"
 #include "tools/sfxpack/platform/date_text.h"
 
 namespace {
@@ -46,10 +45,9 @@ void PrintListing(const TInstaller& installer) {
 
 // How the installer runs, as its configuration says (nothing when that member is damaged).
 void PrintRunSettings(const TInstaller& installer) {
-  if (installer.members.empty()) return;
-  const TMemberCheck check = DecodeMember(installer, installer.members.back());
-  if (!check.intact) return;
-  const TConfiguration config = ParseConfiguration(std::string(check.data.begin(), check.data.end()));
+  const std::optional<TConfiguration> recorded = IntactConfiguration(installer);
+  if (!recorded) return;
+  const TConfiguration& config = *recorded;
   std::printf("Unpacks into: %s\n", config.runFolder ? "a new private folder in the temporary folder"
                                                        : "the temporary folder itself (--in-temp)");
   if (config.executable.empty()) return;

@@ -60,10 +60,9 @@ void ReadDirectory(TInstaller& installer) {
 
 // A damaged configuration is reported by test and extract; its names are still worth showing.
 int RecordedCodePage(const TInstaller& installer) {
-  if (installer.members.empty()) return kDefaultCodePage;
-  const TMemberCheck check = DecodeMember(installer, installer.members.back());
-  if (!check.intact) return kDefaultCodePage;
-  const int codePage = ParseConfiguration(std::string(check.data.begin(), check.data.end())).codePage;
+  const std::optional<TConfiguration> config = IntactConfiguration(installer);
+  if (!config) return kDefaultCodePage;
+  const int codePage = config->codePage;
   if (IsSupportedCodePage(codePage)) return codePage;
   ReportError(installer.path + ": the configuration records an unknown code page; names are read in " +
               std::to_string(kDefaultCodePage) + " (choose another with --codepage)");
@@ -94,6 +93,13 @@ void DecodeNames(TInstaller& installer, std::optional<int> codePage) {
 }
 
 }  // namespace
+
+std::optional<TConfiguration> IntactConfiguration(const TInstaller& installer) {
+  if (installer.members.empty()) return std::nullopt;
+  const TMemberCheck check = DecodeMember(installer, installer.members.back());
+  if (!check.intact) return std::nullopt;
+  return ParseConfiguration(std::string(check.data.begin(), check.data.end()));
+}
 
 uint64_t TInstaller::ArchiveEnd() const {
   uint64_t end = dataStart;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/config.h"
 #include "tools/sfxpack/stub/stub_image.h"
 
 struct TMember {
@@ -51,6 +52,10 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path);
 // when given, else in the one the configuration records (1252 when it records none).
 TInstaller OpenInstaller(const std::string& path, std::optional<uint32_t> offset,
                          std::optional<int> codePage = std::nullopt);
+
+// The configuration as the last member records it; nullopt when there is none or it is damaged
+// (test and extract tell that; list and the code page go without).
+std::optional<TConfiguration> IntactConfiguration(const TInstaller& installer);
 
 class ParsedOptions;
 // The --offset option shared by list, test, extract and restub; nullopt when not given.
